@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Builds the connector and runs it against the local maker site on 127.0.0.1:8660.
+# Without a display it runs under Xvfb, saves a screenshot of the window to
+# build/screenshot.png, prints its path and stops.
+source "$(dirname "$0")/common.sh"
+ensure_packages "${BUILD_PACKAGES[@]}" xvfb xauth xdotool imagemagick xdg-utils
+build
+
+started=()
+stop_all() { for pid in "${started[@]}"; do kill "$pid" 2>/dev/null || true; done; }
+trap stop_all EXIT
+
+# Waits up to 10 s until something listens on 127.0.0.1:$1.
+wait_for_port() {
+    for _ in $(seq 100); do
+        (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+build/miravon-site --port 8660 >build/miravon-site.log 2>&1 &
+started+=($!)
+wait_for_port 8660 || { echo "the maker site did not start: see build/miravon-site.log"; exit 1; }
+
+export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
+if [ -n "${DISPLAY:-}" ]; then
+    build/miravon-vpn
+    exit 0
+fi
+
+display=99
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+started+=($!)
+export DISPLAY=":$display"
+for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+
+build/miravon-vpn &
+started+=($!)
+if ! timeout 90 xdotool search --sync --onlyvisible --name 'MiravonVPN' >/dev/null; then
+    echo "the window did not appear within 90 s"
+    exit 1
+fi
+sleep 1 # let the window paint its first frame
+import -window root build/screenshot.png
+echo "$(pwd)/build/screenshot.png"

@@ -1,0 +1,29 @@
+#include "bulletinview.h"
+
+#include "textcodec.h"
+
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+BulletinView::BulletinView(QWidget* parent) : QTextBrowser(parent) {
+    setOpenExternalLinks(true);
+    network_.setCookieJar(nullptr);
+}
+
+void BulletinView::Navigate(const QUrl& url) {
+    if (loading_) loading_->abort();
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
+    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+    QNetworkReply* reply = network_.get(request);
+    loading_ = reply;
+    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+        reply->deleteLater();
+        // Like a browser, show whatever page the server sent, error pages included.
+        if (!reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) return;
+        setHtml(decodeHttpBody(reply->readAll(), reply->rawHeader("Content-Type")));
+        emit pageLoaded();
+    });
+}
+
+QVariant BulletinView::loadResource(int, const QUrl&) { return {}; }

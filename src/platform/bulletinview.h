@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QNetworkAccessManager>
+#include <QPointer>
+#include <QTextBrowser>
+
+class QNetworkReply;
+
+// The embedded web view of the bulletin tab: a text browser that loads an HTML page over
+// HTTP by itself. It runs no script and opens no dialog of its own; links open in the
+// desktop's browser.
+class BulletinView : public QTextBrowser {
+    Q_OBJECT
+public:
+    explicit BulletinView(QWidget* parent = nullptr);
+
+    // Starts loading the page and returns at once; the page replaces the shown one when it
+    // has arrived. A failed load leaves the view as it was.
+    void Navigate(const QUrl& url);
+    // Kept for the callers' sake: this view never shows dialog boxes.
+    void setSilent(bool silent) { silent_ = silent; }
+    bool isSilent() const { return silent_; }
+
+signals:
+    void pageLoaded();
+
+protected:
+    // The page is shown as text; pictures and style sheets it names are not fetched.
+    QVariant loadResource(int type, const QUrl& name) override;
+
+private:
+    QNetworkAccessManager network_;
+    QPointer<QNetworkReply> loading_;
+    bool silent_ = false;
+};

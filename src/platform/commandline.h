@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Splits a command line into its arguments as Windows' shell does for lines without escapes:
+// runs of blanks separate arguments, double quotes group blanks into one argument.
+QStringList splitCommandLine(const QString& commandLine);
+
+// What to start for a command line written for Windows: the program to run and its arguments.
+struct LaunchTarget {
+    QString program;
+    QStringList arguments;
+    bool operator==(const LaunchTarget& o) const {
+        return program == o.program && arguments == o.arguments;
+    }
+};
+
+// "explorer.exe ADDRESS" opens the address in the desktop's browser (xdg-open); any other
+// "name.exe" runs "name", found first in programDir (where the connector's own tools are
+// installed), then on the search path. An empty line gives an empty program.
+LaunchTarget resolveLaunch(const QString& commandLine, const QString& programDir);

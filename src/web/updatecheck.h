@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class Platform;
+
+enum class UpdateOutcome {
+    Current,     // the published version is exactly the running one
+    Unreachable, // nothing could be read
+    Outdated,    // any other text: newer, older, a line break more, an error page
+};
+
+// Versions are compared as whole texts: no trimming and no ordering.
+UpdateOutcome compareVersions(const QString& published, const QString& running);
+
+// The running version as the version file states it: major "." minor.
+QString runningVersionText(int major, int minor);
+
+// Reads the version file of the maker's site and tells the user: a log line when it matches
+// or cannot be read, otherwise a prompt and the maker's home page in the browser.
+UpdateOutcome CheckForUpdate(const QString& siteUrl, const QString& runningVersion,
+                             Platform& platform, const std::function<void(const QString&)>& log);

@@ -1,0 +1,230 @@
+#include "frmtunrell.h"
+
+#include "connection/dialcommands.h"
+#include "platform/bulletinview.h"
+#include "platform/platform.h"
+#include "servernamedelegate.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+// The window's fixed outer size: 6615 × 8010 twips at 15 twips a pixel.
+constexpr int WindowWidth = 441;
+constexpr int WindowHeight = 534;
+// Controls the user never sees stand at 7200 twips, beyond the window's right edge.
+constexpr int HiddenLeft = 480;
+
+template <typename Widget, typename... Args>
+Widget* named(const char* name, Args&&... args) {
+    auto* widget = new Widget(std::forward<Args>(args)...);
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+QGroupBox* frame(const char* name, const QString& caption) {
+    return named<QGroupBox>(name, caption);
+}
+
+QTimer* timer(const char* name, int interval, QObject* parent) {
+    auto* t = new QTimer(parent);
+    t->setObjectName(QLatin1String(name));
+    t->setInterval(interval);
+    return t;
+}
+
+} // namespace
+
+frmtunrell::frmtunrell(const AppConfig& config, Platform& platform, QWidget* parent)
+    : QMainWindow(parent), config_(config), platform_(platform) {
+    setObjectName(QStringLiteral("frmtunrell"));
+    setWindowTitle(VpnEntryName);
+    setWindowIcon(QIcon(QStringLiteral(":/miravon/icon.png")));
+    buildControls();
+    buildMenus();
+    setFixedSize(WindowWidth, WindowHeight);
+}
+
+frmtunrell::~frmtunrell() = default;
+
+void frmtunrell::buildControls() {
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+    SSTab1 = named<QTabWidget>("SSTab1");
+    auto* centralLayout = new QVBoxLayout(central);
+    centralLayout->setContentsMargins(4, 4, 4, 4);
+    centralLayout->addWidget(SSTab1);
+
+    // Tab 0, "关于软件": the about panel and the links to the maker's pages.
+    auto* about = new QWidget;
+    Frame5 = frame("Frame5", QStringLiteral("软件信息栏"));
+    lbltitle = named<QLabel>("lbltitle", QStringLiteral("名称"));
+    lblversion = named<QLabel>("lblversion", QStringLiteral("版本"));
+    auto* aboutLines = new QVBoxLayout(Frame5);
+    aboutLines->addWidget(lbltitle);
+    aboutLines->addWidget(lblversion);
+    const QString aboutCaptions[] = {QStringLiteral("功能"), QStringLiteral("设计"),
+                                     QStringLiteral("发布"), QStringLiteral("主页")};
+    for (int i = 0; i < 4; ++i) {
+        lblmsg1[i] = named<QLabel>("lblmsg1", aboutCaptions[i]);
+        lblmsg1[i]->setProperty("Index", i);
+        lblmsg1[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        aboutLines->addWidget(lblmsg1[i]);
+    }
+    Image1 = named<QLabel>("Image1");
+    Image1->setPixmap(QPixmap(QStringLiteral(":/miravon/about.jpg")));
+    Image1->setCursor(Qt::PointingHandCursor);
+    lblbbs = named<QLabel>("lblbbs", QStringLiteral("软件讨论社区"));
+    lblfeedback = named<QLabel>("lblfeedback", QStringLiteral("意见建议留言板"));
+    for (QLabel* link : {lblbbs, lblfeedback}) link->setCursor(Qt::PointingHandCursor);
+    auto* links = new QVBoxLayout;
+    links->addStretch();
+    links->addWidget(lblbbs);
+    links->addWidget(lblfeedback);
+    links->addStretch();
+    auto* linkRow = new QHBoxLayout;
+    linkRow->addWidget(Image1);
+    linkRow->addSpacing(16);
+    linkRow->addLayout(links);
+    linkRow->addStretch();
+    auto* aboutLayout = new QVBoxLayout(about);
+    aboutLayout->addWidget(Frame5);
+    aboutLayout->addLayout(linkRow);
+    aboutLayout->addStretch();
+
+    // Tab 1, "控制界面": the control bar, the two server panels and the message log.
+    auto* control = new QWidget;
+    Frame3 = frame("Frame3", QStringLiteral("控制栏"));
+    Frame2 = frame("Frame2", QStringLiteral("连接类型选择"));
+    Combo1 = named<QComboBox>("Combo1");
+    (new QVBoxLayout(Frame2))->addWidget(Combo1);
+    Command1 = named<QPushButton>("Command1", QStringLiteral("连接"));
+    Command2 = named<QPushButton>("Command2", QStringLiteral("断开"));
+    Label3 = named<QLabel>("Label3", QStringLiteral("连接计时: 0-0"));
+    auto* bar = new QHBoxLayout(Frame3);
+    bar->addWidget(Frame2);
+    bar->addWidget(Command1);
+    bar->addWidget(Command2);
+    bar->addWidget(Label3, 1);
+
+    Frame8 = frame("Frame8", QString());
+    Frame1 = frame("Frame1", QStringLiteral("程序配置服务器"));
+    List1 = named<QListWidget>("List1");
+    List1->setItemDelegate(new ServerNameDelegate(List1));
+    (new QVBoxLayout(Frame1))->addWidget(List1);
+    Frame4 = frame("Frame4", QStringLiteral("私人配置服务器"));
+    Text1 = named<QLineEdit>("Text1", QStringLiteral("Text1"));
+    Text2 = named<QLineEdit>("Text2", QStringLiteral("Text2"));
+    Text2->setEchoMode(QLineEdit::Password);
+    Text3 = named<QLineEdit>("Text3", QStringLiteral("Text3"));
+    auto* privateGrid = new QGridLayout(Frame4);
+    const QString boxCaptions[] = {QStringLiteral("帐号"), QStringLiteral("密码"),
+                                   QStringLiteral("地址")};
+    QLineEdit* const boxes[] = {Text1, Text2, Text3};
+    for (int i = 0; i < 3; ++i) {
+        Label1[i] = named<QLabel>("Label1", boxCaptions[i]);
+        Label1[i]->setProperty("Index", i);
+        privateGrid->addWidget(Label1[i], i, 0);
+        privateGrid->addWidget(boxes[i], i, 1);
+    }
+    privateGrid->setRowStretch(3, 1);
+    Frame7 = frame("Frame7", QStringLiteral("信息提示栏"));
+    List2 = named<QListWidget>("List2");
+    (new QVBoxLayout(Frame7))->addWidget(List2);
+    auto* panels = new QHBoxLayout;
+    panels->addWidget(Frame1, 1);
+    panels->addWidget(Frame4, 1);
+    auto* lower = new QVBoxLayout(Frame8);
+    lower->addLayout(panels, 1);
+    lower->addWidget(Frame7, 1);
+    auto* controlLayout = new QVBoxLayout(control);
+    controlLayout->addWidget(Frame3);
+    controlLayout->addWidget(Frame8, 1);
+
+    // Tab 2, "信息公告": the bulletin page.
+    WebBrowser1 = named<BulletinView>("WebBrowser1");
+
+    SSTab1->addTab(about, QStringLiteral("关于软件"));
+    SSTab1->addTab(control, QStringLiteral("控制界面"));
+    SSTab1->addTab(WebBrowser1, QStringLiteral("信息公告"));
+    SSTab1->setCurrentIndex(1);
+
+    // Beyond the right edge: the list-load trigger, the server data and the timers.
+    Command3 = named<QPushButton>("Command3", QStringLiteral("获取服务器列表"), central);
+    Command3->setGeometry(HiddenLeft, 8, 120, 24);
+    connect(Command3, &QPushButton::clicked, this, &frmtunrell::Command3_Click);
+    Serverlst = named<QListWidget>("Serverlst", central);
+    Serverlst->setGeometry(HiddenLeft, 40, 120, 80);
+    Frame6 = named<QGroupBox>("Frame6", QStringLiteral("Frame6"), central);
+    Frame6->setGeometry(HiddenLeft, 128, 120, 60);
+    Timer1 = timer("Timer1", 1000, Frame6);
+    Timer2 = timer("Timer2", 5000, Frame6);
+    Timer3 = timer("Timer3", 1000, Frame6);
+    Timer4 = timer("Timer4", 1000, Frame6);
+    Timer5 = timer("Timer5", 1000, Frame6);
+
+    connect(Combo1, &QComboBox::currentIndexChanged, this, &frmtunrell::Combo1_Click);
+    connect(List1, &QListWidget::currentRowChanged, this, &frmtunrell::List1_Click);
+}
+
+void frmtunrell::buildMenus() {
+    auto action = [this](QMenu* menu, const char* name, const QString& caption) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        return a;
+    };
+    QMenu* M_menu = menuBar()->addMenu(QStringLiteral("菜单管理"));
+    M_menu->setObjectName(QStringLiteral("M_menu"));
+    M_link = action(M_menu, "M_link", QStringLiteral("连接"));
+    M_clock = action(M_menu, "M_clock", QStringLiteral("断开"));
+    M_exit = action(M_menu, "M_exit", QStringLiteral("退出"));
+    QMenu* M_help = menuBar()->addMenu(QStringLiteral("软件帮助"));
+    M_help->setObjectName(QStringLiteral("M_help"));
+    M_Ct = action(M_help, "M_Ct", QStringLiteral("支持Miravon"));
+    M_msg = action(M_help, "M_msg", QStringLiteral("信息公告"));
+    M_lblfeedback = action(M_help, "M_lblfeedback", QStringLiteral("故障反馈"));
+    M_about = action(M_help, "M_about", QStringLiteral("关于软件"));
+
+    connect(M_exit, &QAction::triggered, this, &QWidget::close);
+    connect(M_Ct, &QAction::triggered, this, &frmtunrell::M_Ct_Click);
+    connect(M_msg, &QAction::triggered, this, [this] { SSTab1->setCurrentIndex(2); });
+    connect(M_about, &QAction::triggered, this, [this] { SSTab1->setCurrentIndex(0); });
+}
+
+void frmtunrell::LogLine(const QString& text) {
+    List2->addItem(text);
+    List2->setCurrentRow(List2->count() - 1);
+}
+
+bool frmtunrell::Form_QueryUnload() {
+    // "连接" is off while a dial runs, while connected and during the reconnect pause.
+    const QString question = Command1->isEnabled()
+                                 ? QStringLiteral("您是否确认退出?")
+                                 : QStringLiteral("您是否确认退出,退出将自动断开网络连接?");
+    if (platform_.messageBox(question, QStringLiteral("退出提示"), 33) != 1) return true;
+    platform_.launch(HangUpCommand, 0);
+    platform_.endProgram(0);
+    return false;
+}
+
+void frmtunrell::closeEvent(QCloseEvent* event) {
+    bool cancel = true;
+    try {
+        cancel = Form_QueryUnload();
+    } catch (const PlatformError&) {
+        // No question could be asked: the window stays.
+    }
+    if (cancel) event->ignore();
+    else event->accept();
+}

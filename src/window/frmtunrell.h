@@ -1,0 +1,105 @@
+#pragma once
+
+#include "appconfig.h"
+#include "connectorstate.h"
+
+#include <QMainWindow>
+
+class BulletinView;
+class Platform;
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTabWidget;
+class QTimer;
+
+// The connector's one window. It owns all state of the program; its handlers, named after
+// the control and event they serve, hold the program's logic. Every control carries its name
+// as objectName.
+class frmtunrell : public QMainWindow {
+    Q_OBJECT
+public:
+    frmtunrell(const AppConfig& config, Platform& platform, QWidget* parent = nullptr);
+    ~frmtunrell() override;
+
+    // Start-up, run once before the window is first shown. Returns once the public address
+    // is known and the server list has been loaded; while the lookup host gives no address
+    // it shows the window and keeps asking.
+    void Form_Load();
+
+    // The handlers that other handlers and the menus run directly.
+    void Command3_Click(); // loads the server list
+    void List1_Click();    // a server was selected
+    void Combo1_Click();   // the connection type was chosen
+    void M_Ct_Click();     // the menu form of the start-page prompt
+    // Asks whether to quit; on OK hangs up and ends the program. True keeps the window.
+    bool Form_QueryUnload();
+
+    // Adds a line to the message log and selects it, so that it scrolls into view.
+    void LogLine(const QString& text);
+
+    const ConnectorState& state() const { return state_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    enum class PromptForm { Startup, Menu };
+
+    void buildControls();
+    void buildMenus();
+    void fillAboutPanel();
+    void findPublicAddress();
+    void StartPagePrompt(PromptForm form);
+    void selectConnectionType(int index);
+    void selectServer(int row);
+
+    const AppConfig config_;
+    Platform& platform_;
+    ConnectorState state_;
+
+    QTabWidget* SSTab1 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QComboBox* Combo1 = nullptr;
+    QListWidget* List1 = nullptr;
+    QListWidget* List2 = nullptr;
+    QListWidget* Serverlst = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QLineEdit* Text3 = nullptr;
+    QLabel* Label1[3] = {};
+    QLabel* Label3 = nullptr;
+    QLabel* lbltitle = nullptr;
+    QLabel* lblversion = nullptr;
+    QLabel* lblmsg1[4] = {};
+    QLabel* lblbbs = nullptr;
+    QLabel* lblfeedback = nullptr;
+    QLabel* Image1 = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QGroupBox* Frame3 = nullptr;
+    QGroupBox* Frame4 = nullptr;
+    QGroupBox* Frame5 = nullptr;
+    QGroupBox* Frame6 = nullptr;
+    QGroupBox* Frame7 = nullptr;
+    QGroupBox* Frame8 = nullptr;
+    BulletinView* WebBrowser1 = nullptr;
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+    QTimer* Timer3 = nullptr;
+    QTimer* Timer4 = nullptr;
+    QTimer* Timer5 = nullptr;
+    QAction* M_link = nullptr;
+    QAction* M_clock = nullptr;
+    QAction* M_exit = nullptr;
+    QAction* M_Ct = nullptr;
+    QAction* M_msg = nullptr;
+    QAction* M_lblfeedback = nullptr;
+    QAction* M_about = nullptr;
+};

@@ -1,0 +1,97 @@
+// Start-up: from the created window to the idle, not connected state.
+#include "frmtunrell.h"
+
+#include "connection/dialcommands.h"
+#include "platform/bulletinview.h"
+#include "platform/platform.h"
+#include "web/publicaddress.h"
+#include "web/updatecheck.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+namespace {
+
+// Looks at the lookup page at most once a second: a host that refuses at once must not
+// turn the retries into a busy loop.
+constexpr int MinLookupSpacingMs = 1000;
+
+void waitInEventLoop(int ms) {
+    if (ms <= 0) return;
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace
+
+void frmtunrell::Form_Load() {
+    // A failure in the first steps skips the rest of them; the public address and the
+    // server list are still fetched.
+    try {
+        const QSize screenSize = screen()->geometry().size();
+        move((screenSize.width() - width()) / 2, (screenSize.height() - height()) / 2);
+        fillAboutPanel();
+        Combo1->addItem(QStringLiteral("程序配置服务器"));
+        Combo1->addItem(QStringLiteral("私人配置服务器"));
+        selectConnectionType(0);
+        Frame4->setEnabled(false);
+        Text1->clear();
+        Text2->clear();
+        Text3->clear();
+        WebBrowser1->Navigate(QUrl(config_.siteUrl + QStringLiteral("/msg.htm")));
+        WebBrowser1->setSilent(true);
+        StartPagePrompt(PromptForm::Startup);
+        Command2->setEnabled(false);
+        M_clock->setEnabled(false);
+        CheckForUpdate(config_.siteUrl,
+                       runningVersionText(config_.versionMajor, config_.versionMinor), platform_,
+                       [this](const QString& line) { LogLine(line); });
+    } catch (const std::exception&) {
+    }
+    findPublicAddress();
+    LogLine(QStringLiteral("您当前的IP地址是: ") + state_.PublicAddress);
+    Command3_Click();
+}
+
+void frmtunrell::fillAboutPanel() {
+    lbltitle->setText(QStringLiteral("名称 ") + VpnEntryName);
+    lblversion->setText(QStringLiteral("版本 %1.%2.%3")
+                            .arg(config_.versionMajor)
+                            .arg(config_.versionMinor)
+                            .arg(config_.versionRevision));
+    lblmsg1[0]->setText(QStringLiteral("功能 提高转网速度,突破网络限制."));
+    lblmsg1[1]->setText(QStringLiteral("设计 Miravon软件工作室"));
+    lblmsg1[2]->setText(QStringLiteral("主页 ") + config_.siteUrl);
+    lblmsg1[3]->setText(QStringLiteral("邮件 ") + config_.email);
+}
+
+// Asks the lookup page until it gives a non-empty address: the connection monitor compares
+// against it. While it gives none, the window is shown with one line saying so, and the
+// user can quit through the usual confirmation.
+void frmtunrell::findPublicAddress() {
+    bool announced = false;
+    for (;;) {
+        QElapsedTimer attempt;
+        attempt.start();
+        const LookupResult result = LookupPublicAddress(config_.lookupUrl, config_.lookupLimitSeconds);
+        if (result.kind == LookupResult::Address && !result.address.isEmpty()) {
+            state_.PublicAddress = result.address;
+            return;
+        }
+        if (!announced) {
+            show();
+            LogLine(QStringLiteral("未能获取您的IP地址,正在重新获取,请检查网络连接......"));
+            announced = true;
+        }
+        waitInEventLoop(MinLookupSpacingMs - int(attempt.elapsed()));
+    }
+}
