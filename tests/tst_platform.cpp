@@ -1,0 +1,108 @@
+// The Linux platform: command lines, body decoding, the registry file.
+#include "platform/commandline.h"
+#include "platform/platform.h"
+#include "platform/textcodec.h"
+
+#include <QFile>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestPlatform : public QObject {
+    Q_OBJECT
+private slots:
+    void split_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("dial") << "rasdial MiravonVPN网络连接器 user pass"
+                              << QStringList{"rasdial", "MiravonVPN网络连接器", "user", "pass"};
+        QTest::newRow("empty user name: blanks run together")
+            << "rasdial E  pass" << QStringList{"rasdial", "E", "pass"};
+        QTest::newRow("both empty") << "rasdial E  " << QStringList{"rasdial", "E"};
+        QTest::newRow("a blank splits a value") << "rasdial E my user p"
+                                                << QStringList{"rasdial", "E", "my", "user", "p"};
+        QTest::newRow("quotes group") << R"(a "b c" d)" << QStringList{"a", "b c", "d"};
+        QTest::newRow("empty quotes") << R"(a "" d)" << QStringList{"a", "", "d"};
+        QTest::newRow("tabs and leading blanks") << "  a\tb " << QStringList{"a", "b"};
+        QTest::newRow("shell characters are plain text")
+            << "x $(rm -rf /);`id`|y" << QStringList{"x", "$(rm", "-rf", "/);`id`|y"};
+        QTest::newRow("empty") << "" << QStringList();
+    }
+    void split() {
+        QFETCH(QString, line);
+        QTEST(splitCommandLine(line), "arguments");
+    }
+
+    void resolve_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("arguments");
+        const QString dir = QCoreApplication::applicationDirPath();
+        const QString self = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+        QTest::newRow("browser") << "explorer.exe http://h/bbs/" << "xdg-open"
+                                 << QStringList{"http://h/bbs/"};
+        QTest::newRow("browser, any case") << "EXPLORER.EXE http://h/" << "xdg-open"
+                                           << QStringList{"http://h/"};
+        QTest::newRow("tool on the path") << "rasdial.exe E /Disconnect" << "rasdial"
+                                          << QStringList{"E", "/Disconnect"};
+        QTest::newRow("own tool next to the program")
+            << self + ".exe a" << dir + "/" + self << QStringList{"a"};
+        QTest::newRow("empty") << "   " << "" << QStringList();
+    }
+    void resolve() {
+        QFETCH(QString, line);
+        const LaunchTarget target = resolveLaunch(line, QCoreApplication::applicationDirPath());
+        QTEST(target.program, "program");
+        QTEST(target.arguments, "arguments");
+    }
+
+    void decode_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QString>("text");
+        const QByteArray gbk = QStringEncoder("GBK").encode(QStringLiteral("电信一区:1;u#p"));
+        QTest::newRow("gb2312") << gbk << QByteArray("text/plain; charset=gb2312")
+                                << "电信一区:1;u#p";
+        QTest::newRow("GBK quoted, upper case")
+            << gbk << QByteArray("text/plain;Charset=\"GBK\"") << "电信一区:1;u#p";
+        QTest::newRow("no charset is UTF-8") << QByteArray("公告") << QByteArray("text/html")
+                                             << "公告";
+        QTest::newRow("no header") << QByteArray("公告") << QByteArray() << "公告";
+        QTest::newRow("unknown charset is UTF-8")
+            << QByteArray("公告") << QByteArray("text/html; charset=nonsense-9") << "公告";
+        QTest::newRow("latin1") << QByteArray("caf\xe9") << QByteArray("text/plain; charset=iso-8859-1")
+                                << QString::fromUtf8("café");
+    }
+    void decode() {
+        QFETCH(QByteArray, body);
+        QFETCH(QByteArray, contentType);
+        QTEST(decodeHttpBody(body, contentType), "text");
+    }
+
+    // The registry file plays the registry's part for the start page: it exists only once a
+    // value has been written, and holds text values only.
+    void registryFile() {
+        QTemporaryDir home;
+        qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
+        const auto platform = createPlatform();
+        const QString value =
+            QStringLiteral(R"(HKEY_CURRENT_USER\Software\Microsoft\Internet Explorer\Main\Start page)");
+        const QString file = home.path() + "/MiravonVPN/registry.ini";
+
+        QCOMPARE(platform->regRead(value), std::nullopt);
+        QVERIFY(!QFile::exists(file));
+        QVERIFY(!platform->regWrite(value, "x", "REG_DWORD"));
+        QVERIFY(!QFile::exists(file));
+        QVERIFY(!platform->regWrite(R"(HKEY_CURRENT_USER\\Start page)", "x", "REG_SZ"));
+
+        QVERIFY(platform->regWrite(value, "http://h/dh.htm", "REG_SZ"));
+        QVERIFY(QFile::exists(file));
+        QCOMPARE(platform->regRead(value), QString("http://h/dh.htm"));
+        QCOMPARE(platform->regRead(value + "2"), std::nullopt);
+        QVERIFY(platform->regWrite(value, "", "REG_SZ"));
+        QCOMPARE(platform->regRead(value), QString(""));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPlatform)
+#include "tst_platform.moc"
