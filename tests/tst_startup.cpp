@@ -1,6 +1,325 @@
+// The window as created, and start-up up to the public address.
+#include "fakeplatform.h"
+#include "testsite.h"
+#include "window/frmtunrell.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTextBrowser>
 #include <QTest>
-class T : public QObject {
+#include <QTimer>
+
+namespace {
+
+const QString AddressLine = QStringLiteral("您当前的IP地址是: ");
+const QString RetryLine = QStringLiteral("未能获取您的IP地址,正在重新获取,请检查网络连接......");
+
+QString caption(const QObject* object) {
+    if (auto* button = qobject_cast<const QPushButton*>(object)) return button->text();
+    if (auto* frame = qobject_cast<const QGroupBox*>(object)) return frame->title();
+    if (auto* label = qobject_cast<const QLabel*>(object)) return label->text();
+    if (auto* box = qobject_cast<const QLineEdit*>(object)) return box->text();
+    if (auto* action = qobject_cast<const QAction*>(object)) return action->text();
+    if (auto* menu = qobject_cast<const QMenu*>(object)) return menu->title();
+    return QString();
+}
+
+bool inside(const QObject* object, const QString& container) {
+    for (const QObject* p = object->parent(); p; p = p->parent())
+        if (p->objectName() == container) return true;
+    return false;
+}
+
+// The tab a widget is on, -1 when on none.
+int tabOf(const frmtunrell& window, const QWidget* widget) {
+    const auto* tabs = window.findChild<QTabWidget*>("SSTab1");
+    for (int i = 0; i < tabs->count(); ++i)
+        if (tabs->widget(i) == widget || tabs->widget(i)->isAncestorOf(widget)) return i;
+    return -1;
+}
+
+template <typename T = QWidget>
+T* child(const frmtunrell& window, const char* name) {
+    T* found = window.findChild<T*>(QLatin1String(name));
+    if (!found) qWarning("no control named %s", name);
+    return found;
+}
+
+QStringList captionsOf(const frmtunrell& window, const char* arrayName) {
+    QStringList texts;
+    for (const QLabel* label : window.findChildren<QLabel*>(QLatin1String(arrayName)))
+        texts << label->text();
+    return texts;
+}
+
+int linesStartingWith(const QStringList& lines, const QString& prefix) {
+    return int(std::count_if(lines.begin(), lines.end(),
+                             [&](const QString& l) { return l.startsWith(prefix); }));
+}
+
+} // namespace
+
+class TestStartup : public QObject {
     Q_OBJECT
+private slots:
+    void controls_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("container");
+        QTest::addColumn<int>("tab"); // -1: outside the tabs; -2: beyond the right edge
+        QTest::newRow("Command3") << "Command3" << "获取服务器列表" << "frmtunrell" << -2;
+        QTest::newRow("Serverlst") << "Serverlst" << "" << "frmtunrell" << -2;
+        QTest::newRow("Frame6") << "Frame6" << "Frame6" << "frmtunrell" << -2;
+        QTest::newRow("Frame8") << "Frame8" << "" << "SSTab1" << 1;
+        QTest::newRow("Frame7") << "Frame7" << "信息提示栏" << "Frame8" << 1;
+        QTest::newRow("List2") << "List2" << "" << "Frame7" << 1;
+        QTest::newRow("Frame4") << "Frame4" << "私人配置服务器" << "Frame8" << 1;
+        QTest::newRow("Text1") << "Text1" << "Text1" << "Frame4" << 1;
+        QTest::newRow("Text2") << "Text2" << "Text2" << "Frame4" << 1;
+        QTest::newRow("Text3") << "Text3" << "Text3" << "Frame4" << 1;
+        QTest::newRow("Frame1") << "Frame1" << "程序配置服务器" << "Frame8" << 1;
+        QTest::newRow("List1") << "List1" << "" << "Frame1" << 1;
+        QTest::newRow("Frame3") << "Frame3" << "控制栏" << "SSTab1" << 1;
+        QTest::newRow("Frame2") << "Frame2" << "连接类型选择" << "Frame3" << 1;
+        QTest::newRow("Combo1") << "Combo1" << "" << "Frame2" << 1;
+        QTest::newRow("Command2") << "Command2" << "断开" << "Frame3" << 1;
+        QTest::newRow("Command1") << "Command1" << "连接" << "Frame3" << 1;
+        QTest::newRow("Label3") << "Label3" << "连接计时: 0-0" << "Frame3" << 1;
+        QTest::newRow("Frame5") << "Frame5" << "软件信息栏" << "SSTab1" << 0;
+        QTest::newRow("lbltitle") << "lbltitle" << "名称" << "Frame5" << 0;
+        QTest::newRow("lblversion") << "lblversion" << "版本" << "Frame5" << 0;
+        QTest::newRow("lblbbs") << "lblbbs" << "软件讨论社区" << "SSTab1" << 0;
+        QTest::newRow("lblfeedback") << "lblfeedback" << "意见建议留言板" << "SSTab1" << 0;
+        QTest::newRow("Image1") << "Image1" << "" << "SSTab1" << 0;
+        QTest::newRow("WebBrowser1") << "WebBrowser1" << "" << "SSTab1" << 2;
+        QTest::newRow("M_menu") << "M_menu" << "菜单管理" << "frmtunrell" << -1;
+        QTest::newRow("M_link") << "M_link" << "连接" << "M_menu" << -1;
+        QTest::newRow("M_clock") << "M_clock" << "断开" << "M_menu" << -1;
+        QTest::newRow("M_exit") << "M_exit" << "退出" << "M_menu" << -1;
+        QTest::newRow("M_help") << "M_help" << "软件帮助" << "frmtunrell" << -1;
+        QTest::newRow("M_Ct") << "M_Ct" << "支持Miravon" << "M_help" << -1;
+        QTest::newRow("M_msg") << "M_msg" << "信息公告" << "M_help" << -1;
+        QTest::newRow("M_lblfeedback") << "M_lblfeedback" << "故障反馈" << "M_help" << -1;
+        QTest::newRow("M_about") << "M_about" << "关于软件" << "M_help" << -1;
+    }
+    void controls() {
+        QFETCH(QString, name);
+        QFETCH(QString, container);
+        QFETCH(int, tab);
+        FakePlatform platform;
+        frmtunrell window(TestSite().config(), platform);
+        const QObject* control = window.findChild<QObject*>(name);
+        QVERIFY2(control, qPrintable(name));
+        QTEST(caption(control), "text");
+        QVERIFY(container == "frmtunrell" || inside(control, container));
+        if (const auto* widget = qobject_cast<const QWidget*>(control)) {
+            if (tab == -2) {
+                QCOMPARE(tabOf(window, widget), -1);
+                QVERIFY(widget->mapTo(&window, QPoint()).x() >= window.width());
+            } else if (tab >= 0) {
+                QCOMPARE(tabOf(window, widget), tab);
+            }
+        }
+    }
+
+    void designState() {
+        FakePlatform platform;
+        frmtunrell window(TestSite().config(), platform);
+        QCOMPARE(window.windowTitle(), QString("MiravonVPN网络连接器"));
+        QCOMPARE(window.size(), QSize(441, 534));
+        const auto* tabs = child<QTabWidget>(window, "SSTab1");
+        QCOMPARE(tabs->count(), 3);
+        QCOMPARE(tabs->tabText(0), QString("关于软件"));
+        QCOMPARE(tabs->tabText(1), QString("控制界面"));
+        QCOMPARE(tabs->tabText(2), QString("信息公告"));
+        QCOMPARE(tabs->currentIndex(), 1);
+        QCOMPARE(captionsOf(window, "lblmsg1"), (QStringList{"功能", "设计", "发布", "主页"}));
+        QCOMPARE(captionsOf(window, "Label1"), (QStringList{"帐号", "密码", "地址"}));
+        QCOMPARE(child<QLineEdit>(window, "Text2")->echoMode(), QLineEdit::Password);
+        QVERIFY(!child<QLabel>(window, "Image1")->pixmap().isNull());
+        const int intervals[] = {1000, 5000, 1000, 1000, 1000};
+        for (int i = 0; i < 5; ++i) {
+            const auto* timer = window.findChild<QTimer*>(QStringLiteral("Timer%1").arg(i + 1));
+            QVERIFY(timer && inside(timer, "Frame6"));
+            QCOMPARE(timer->interval(), intervals[i]);
+            QVERIFY(!timer->isActive());
+        }
+        const ConnectorState& state = window.state();
+        QCOMPARE(state.ConnectCheckCount, 0);
+        QCOMPARE(state.ConnectedSeconds, 0);
+        QCOMPARE(state.ReconnectPauseSeconds, 0);
+    }
+
+    void normalStartup() {
+        TestSite site;
+        FakePlatform platform;
+        frmtunrell window(site.config(), platform);
+        window.Form_Load();
+
+        QCOMPARE(logLines(window),
+                 (QStringList{"程序初始化成功.......", AddressLine + "127.0.0.1",
+                              "服务器连接成功,服务器载入中......", "成功获取服务器信息 3台"}));
+        QCOMPARE(child<QListWidget>(window, "List2")->currentRow(), 3);
+        QCOMPARE(child<QLabel>(window, "lbltitle")->text(), QString("名称 MiravonVPN网络连接器"));
+        QCOMPARE(child<QLabel>(window, "lblversion")->text(), QString("版本 2.1.0"));
+        QCOMPARE(captionsOf(window, "lblmsg1"),
+                 (QStringList{"功能 提高转网速度,突破网络限制.", "设计 Miravon软件工作室",
+                              "主页 " + site.server.base(), "邮件 test@example.org"}));
+        const auto* combo = child<QComboBox>(window, "Combo1");
+        QCOMPARE(combo->count(), 2);
+        QCOMPARE(combo->itemText(0), QString("程序配置服务器"));
+        QCOMPARE(combo->itemText(1), QString("私人配置服务器"));
+        QCOMPARE(combo->currentIndex(), 0);
+        for (const char* box : {"Text1", "Text2", "Text3"})
+            QCOMPARE(child<QLineEdit>(window, box)->text(), QString());
+        QVERIFY(child(window, "Frame1")->isEnabled());
+        QVERIFY(!child(window, "Frame4")->isEnabled());
+        QVERIFY(child(window, "Command1")->isEnabled());
+        QVERIFY(child<QAction>(window, "M_link")->isEnabled());
+        QVERIFY(!child(window, "Command2")->isEnabled());
+        QVERIFY(!child<QAction>(window, "M_clock")->isEnabled());
+        for (const QTimer* timer : window.findChildren<QTimer*>(QRegularExpression("^Timer")))
+            QVERIFY(!timer->isActive());
+        QCOMPARE(child<QTabWidget>(window, "SSTab1")->currentIndex(), 1);
+        QCOMPARE(window.state().PublicAddress, QString("127.0.0.1"));
+        // The address was found at once: the window is left for the caller to show.
+        QVERIFY(!window.isVisible());
+        QVERIFY(platform.boxes.isEmpty());
+        // The bulletin page is asked for and shown.
+        QTRY_VERIFY(child<QTextBrowser>(window, "WebBrowser1")->toPlainText().contains("公告"));
+    }
+
+    void versionLine_data() {
+        QTest::addColumn<int>("major");
+        QTest::addColumn<int>("minor");
+        QTest::addColumn<int>("revision");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("this build") << 2 << 1 << 0 << "版本 2.1.0";
+        QTest::newRow("two digits") << 10 << 0 << 3 << "版本 10.0.3";
+    }
+    void versionLine() {
+        QFETCH(int, major);
+        QFETCH(int, minor);
+        QFETCH(int, revision);
+        TestSite site;
+        AppConfig config = site.config();
+        config.versionMajor = major;
+        config.versionMinor = minor;
+        config.versionRevision = revision;
+        FakePlatform platform;
+        frmtunrell window(config, platform);
+        window.Form_Load();
+        QTEST(child<QLabel>(window, "lblversion")->text(), "caption");
+    }
+
+    // A failure in the first steps (here: no message box can be shown for the start-page
+    // prompt) skips the rest of them, and start-up goes on with the public address.
+    void trapSkipsToTheAddress() {
+        TestSite site;
+        FakePlatform platform;
+        platform.registry.insert(
+            R"(HKEY_CURRENT_USER\Software\Microsoft\Internet Explorer\Main\Start page)",
+            "about:blank");
+        platform.boxesFail = true;
+        frmtunrell window(site.config(), platform);
+        window.Form_Load();
+        QCOMPARE(logLines(window).value(0), AddressLine + "127.0.0.1");
+        QCOMPARE(site.server.hits("/version/tunrell.txt"), 0);
+        QVERIFY(child(window, "Command2")->isEnabled());
+        QVERIFY(child<QAction>(window, "M_clock")->isEnabled());
+        // What ran before the failure stays done.
+        QCOMPARE(child<QComboBox>(window, "Combo1")->count(), 2);
+        QCOMPARE(child<QLineEdit>(window, "Text1")->text(), QString());
+        QCOMPARE(itemTexts(window, "List1").size(), 3);
+    }
+
+    // Answers without an address lead to another look; the window shows itself after the
+    // first, says once that it is looking again, and looks no more than once a second.
+    void retriesUntilAnAddress() {
+        TestSite site;
+        site.server.route("/ip2city.asp", site.server.sequence({"[]", "]x[", "<p>[10.1.2.3]</p>"}));
+        FakePlatform platform;
+        frmtunrell window(site.config(), platform);
+        bool shownWhileLooking = false;
+        QTimer::singleShot(500, [&] { shownWhileLooking = window.isVisible(); });
+        QElapsedTimer clock;
+        clock.start();
+        window.Form_Load();
+        QVERIFY(shownWhileLooking);
+        QCOMPARE(site.server.hits("/ip2city.asp"), 3);
+        QVERIFY(clock.elapsed() >= 2000);
+        QCOMPARE(window.state().PublicAddress, QString("10.1.2.3"));
+        const QStringList lines = logLines(window);
+        QCOMPARE(lines.count(RetryLine), 1);
+        QCOMPARE(linesStartingWith(lines, AddressLine), 1);
+        QVERIFY(lines.indexOf(RetryLine) < lines.indexOf(AddressLine + "10.1.2.3"));
+        // The server list is loaded only once the address is known.
+        QCOMPARE(site.server.hits("/vpn/list.txt"), 1);
+    }
+
+    // A lookup host that never answers: the window is shown after the first attempt, no
+    // timer runs, the list is not loaded; the user may quit through the exit question.
+    void silentLookupHost() {
+        TestSite site;
+        site.server.route("/ip2city.asp", site.server.silent());
+        AppConfig config = site.config();
+        config.lookupLimitSeconds = 1;
+        FakePlatform platform;
+        frmtunrell window(config, platform);
+        QStringList seen;
+        bool anyTimer = true;
+        QTimer::singleShot(1500, [&] {
+            seen = logLines(window);
+            anyTimer = false;
+            for (const QTimer* t : window.findChildren<QTimer*>(QRegularExpression("^Timer\\d")))
+                anyTimer = anyTimer || t->isActive();
+            QVERIFY(window.isVisible());
+            window.close(); // answered OK by the fake: hang up and end
+            site.server.route("/ip2city.asp", site.server.text("[192.0.2.7]"));
+        });
+        window.Form_Load();
+        QVERIFY(seen.contains(RetryLine));
+        QCOMPARE(linesStartingWith(seen, AddressLine), 0);
+        QVERIFY(!anyTimer);
+        QCOMPARE(platform.boxes.size(), 1);
+        QCOMPARE(platform.boxes[0].text, QString("您是否确认退出?"));
+        QCOMPARE(platform.boxes[0].title, QString("退出提示"));
+        QCOMPARE(platform.boxes[0].style, 33);
+        QCOMPARE(platform.launched.size(), 1);
+        QCOMPARE(platform.launched[0].commandLine,
+                 QString("rasdial.exe MiravonVPN网络连接器 /Disconnect"));
+        QCOMPARE(platform.launched[0].showState, 0);
+        QCOMPARE(platform.endings, QList<int>{0});
+    }
+
+    // Cancel at the exit question keeps everything as it was.
+    void exitCancelled() {
+        FakePlatform platform;
+        platform.answers = {2};
+        frmtunrell window(TestSite().config(), platform);
+        window.show();
+        window.close();
+        QVERIFY(window.isVisible());
+        QVERIFY(platform.launched.isEmpty());
+        QVERIFY(platform.endings.isEmpty());
+    }
+
+    // While "连接" is off (dialling, connected or pausing) the question warns of the hang-up.
+    void exitQuestionWhenConnectIsOff() {
+        FakePlatform platform;
+        platform.answers = {2};
+        frmtunrell window(TestSite().config(), platform);
+        child(window, "Command1")->setEnabled(false);
+        QVERIFY(window.Form_QueryUnload());
+        QCOMPARE(platform.boxTexts(), QStringList{"您是否确认退出,退出将自动断开网络连接?"});
+    }
 };
-QTEST_MAIN(T)
+
+QTEST_MAIN(TestStartup)
 #include "tst_startup.moc"
