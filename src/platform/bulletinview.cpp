@@ -2,11 +2,15 @@
 
 #include "textcodec.h"
 
+#include <QDesktopServices>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
 BulletinView::BulletinView(QWidget* parent) : QTextBrowser(parent) {
-    setOpenExternalLinks(true);
+    // Links open in the desktop's browser, relative ones against the page's own address.
+    setOpenLinks(false);
+    connect(this, &QTextBrowser::anchorClicked, this,
+            [this](const QUrl& link) { QDesktopServices::openUrl(pageUrl_.resolved(link)); });
     network_.setCookieJar(nullptr);
 }
 
@@ -21,6 +25,7 @@ void BulletinView::Navigate(const QUrl& url) {
         reply->deleteLater();
         // Like a browser, show whatever page the server sent, error pages included.
         if (!reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) return;
+        pageUrl_ = reply->url();
         setHtml(decodeHttpBody(reply->readAll(), reply->rawHeader("Content-Type")));
         emit pageLoaded();
     });

@@ -31,5 +31,6 @@ protected:
 private:
     QNetworkAccessManager network_;
     QPointer<QNetworkReply> loading_;
+    QUrl pageUrl_; // the address of the page shown
     bool silent_ = false;
 };
