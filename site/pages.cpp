@@ -55,16 +55,23 @@ const char* const guestbook = R"(<!DOCTYPE html>
 std::string serverList(const std::string& siteAddress) {
     const std::string pass = siteAddress + "/vpn/pass/";
     return "电信一区 上海:203.0.113.10;miravon#mv2026\r\n"
-           "网通二区 北京:203.0.113.20;cvpn#" + pass + "cvpn.asp\r\n"
-           "教育网 武汉:203.0.113.30;uvpn#" + pass + "uvpn.asp\r\n"
-           "移动专线 广州:203.0.113.40;avpn#" + pass + "avpn.asp\r\n"
+           "网通二区 北京:203.0.113.20;cvpn#" +
+           pass +
+           "cvpn.asp\r\n"
+           "教育网 武汉:203.0.113.30;uvpn#" +
+           pass +
+           "uvpn.asp\r\n"
+           "移动专线 广州:203.0.113.40;avpn#" +
+           pass +
+           "avpn.asp\r\n"
            "香港高速节点:198.51.100.8;miravon#mv2026\r\n";
 }
 
 std::string hourlyPassword(const std::string& marker, std::time_t now) {
     static const char alphabet[] = "abcdefghjkmnpqrstuvwxyz23456789";
     unsigned long seed = static_cast<unsigned long>(now / 3600);
-    for (const char c : marker) seed = seed * 131 + static_cast<unsigned char>(c);
+    for (const char c : marker)
+        seed = seed * 131 + static_cast<unsigned char>(c);
     std::string password;
     for (int i = 0; i < 4; ++i) {
         seed = seed * 6364136223846793005UL + 1442695040888963407UL;
@@ -77,7 +84,8 @@ std::string passwordPage(const std::string& marker, const std::string& password)
     // Exactly 84 characters between the marker and the password.
     const std::string notice = "<br>Password of this hour, it changes every hour:";
     const std::string opening = "<b>";
-    const std::string filler = notice + std::string(84 - notice.size() - opening.size(), ' ') + opening;
+    const std::string filler =
+        notice + std::string(84 - notice.size() - opening.size(), ' ') + opening;
     return "<html><head><title>account</title></head><body>" + marker + filler + password +
            "</b></body></html>";
 }

@@ -19,8 +19,8 @@ private slots:
         QTest::newRow("empty user name: blanks run together")
             << "rasdial E  pass" << QStringList{"rasdial", "E", "pass"};
         QTest::newRow("both empty") << "rasdial E  " << QStringList{"rasdial", "E"};
-        QTest::newRow("a blank splits a value") << "rasdial E my user p"
-                                                << QStringList{"rasdial", "E", "my", "user", "p"};
+        QTest::newRow("a blank splits a value")
+            << "rasdial E my user p" << QStringList{"rasdial", "E", "my", "user", "p"};
         QTest::newRow("quotes group") << R"(a "b c" d)" << QStringList{"a", "b c", "d"};
         QTest::newRow("empty quotes") << R"(a "" d)" << QStringList{"a", "", "d"};
         QTest::newRow("tabs and leading blanks") << "  a\tb " << QStringList{"a", "b"};
@@ -39,15 +39,16 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         const QString dir = QCoreApplication::applicationDirPath();
         const QString self = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-        QTest::newRow("browser") << "explorer.exe http://h/bbs/" << "xdg-open"
-                                 << QStringList{"http://h/bbs/"};
-        QTest::newRow("browser, any case") << "EXPLORER.EXE http://h/" << "xdg-open"
-                                           << QStringList{"http://h/"};
-        QTest::newRow("tool on the path") << "rasdial.exe E /Disconnect" << "rasdial"
-                                          << QStringList{"E", "/Disconnect"};
+        QTest::newRow("browser") << "explorer.exe http://h/bbs/"
+                                 << "xdg-open" << QStringList{"http://h/bbs/"};
+        QTest::newRow("browser, any case") << "EXPLORER.EXE http://h/"
+                                           << "xdg-open" << QStringList{"http://h/"};
+        QTest::newRow("tool on the path") << "rasdial.exe E /Disconnect"
+                                          << "rasdial" << QStringList{"E", "/Disconnect"};
         QTest::newRow("own tool next to the program")
             << self + ".exe a" << dir + "/" + self << QStringList{"a"};
-        QTest::newRow("empty") << "   " << "" << QStringList();
+        QTest::newRow("empty") << "   "
+                               << "" << QStringList();
     }
     void resolve() {
         QFETCH(QString, line);
@@ -65,12 +66,13 @@ private slots:
                                 << "电信一区:1;u#p";
         QTest::newRow("GBK quoted, upper case")
             << gbk << QByteArray("text/plain;Charset=\"GBK\"") << "电信一区:1;u#p";
-        QTest::newRow("no charset is UTF-8") << QByteArray("公告") << QByteArray("text/html")
-                                             << "公告";
+        QTest::newRow("no charset is UTF-8")
+            << QByteArray("公告") << QByteArray("text/html") << "公告";
         QTest::newRow("no header") << QByteArray("公告") << QByteArray() << "公告";
         QTest::newRow("unknown charset is UTF-8")
             << QByteArray("公告") << QByteArray("text/html; charset=nonsense-9") << "公告";
-        QTest::newRow("latin1") << QByteArray("caf\xe9") << QByteArray("text/plain; charset=iso-8859-1")
+        QTest::newRow("latin1") << QByteArray("caf\xe9")
+                                << QByteArray("text/plain; charset=iso-8859-1")
                                 << QString::fromUtf8("café");
     }
     void decode() {
@@ -85,8 +87,8 @@ private slots:
         QTemporaryDir home;
         qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
         const auto platform = createPlatform();
-        const QString value =
-            QStringLiteral(R"(HKEY_CURRENT_USER\Software\Microsoft\Internet Explorer\Main\Start page)");
+        const QString value = QStringLiteral(
+            R"(HKEY_CURRENT_USER\Software\Microsoft\Internet Explorer\Main\Start page)");
         const QString file = home.path() + "/MiravonVPN/registry.ini";
 
         QCOMPARE(platform->regRead(value), std::nullopt);

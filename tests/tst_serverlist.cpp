@@ -41,20 +41,20 @@ private slots:
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QList<int>>("endings");
-        QTest::newRow("empty: not reached") << "" << QStringList{Unreached} << QStringList()
-                                            << QList<int>();
-        QTest::newRow("no colon anywhere") << "Service Unavailable\r\n" << QStringList{Unreached}
-                                           << QStringList() << QList<int>();
+        QTest::newRow("empty: not reached")
+            << "" << QStringList{Unreached} << QStringList() << QList<int>();
+        QTest::newRow("no colon anywhere")
+            << "Service Unavailable\r\n"
+            << QStringList{Unreached} << QStringList() << QList<int>();
         QTest::newRow("HTML error page ends the program")
-            << "<html>\r\n<a href=\"http://x/\">404</a>\r\n" << QStringList{Reached, NoServer}
-            << QStringList() << QList<int>{1};
-        QTest::newRow("CR LF")
-            << "电信一区:1.1.1.1;a#p\r\n网通二区:2.2.2.2;cvpn#http://h/p.asp\r\n"
-            << QStringList{Reached, "成功获取服务器信息 2台"} << QStringList{"电信一区", "\n网通二区"}
-            << QList<int>();
-        QTest::newRow("empty second line") << "A:1;a#p\r\rB:2;b#q"
-                                           << QStringList{Reached, "成功获取服务器信息 1台"}
-                                           << QStringList{"A"} << QList<int>();
+            << "<html>\r\n<a href=\"http://x/\">404</a>\r\n"
+            << QStringList{Reached, NoServer} << QStringList() << QList<int>{1};
+        QTest::newRow("CR LF") << "电信一区:1.1.1.1;a#p\r\n网通二区:2.2.2.2;cvpn#http://h/p.asp\r\n"
+                               << QStringList{Reached, "成功获取服务器信息 2台"}
+                               << QStringList{"电信一区", "\n网通二区"} << QList<int>();
+        QTest::newRow("empty second line")
+            << "A:1;a#p\r\rB:2;b#q" << QStringList{Reached, "成功获取服务器信息 1台"}
+            << QStringList{"A"} << QList<int>();
     }
     void loadOutcomes() {
         QFETCH(QString, list);
@@ -91,8 +91,7 @@ private slots:
                  (QStringList{"1;a#p", "2;b#q", "1;a#p", "2;b#q"}));
         QCOMPARE(started.list("List1")->currentRow(), 0);
         QCOMPARE(started.window.state().ServerAddress, QString("1"));
-        QCOMPARE(started.loadLines().mid(2),
-                 (QStringList{Reached, "成功获取服务器信息 2台"}));
+        QCOMPARE(started.loadLines().mid(2), (QStringList{Reached, "成功获取服务器信息 2台"}));
     }
 
     // Choosing a server cuts its data; data outside the format changes nothing.

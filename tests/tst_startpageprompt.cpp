@@ -32,29 +32,30 @@ private slots:
         QTest::addColumn<QStringList>("boxes");
         QTest::addColumn<bool>("written");
         const QList<int> ok{1}, cancel{2};
-        QTest::newRow("start-up, equal") << false << "equal" << ok << true << QStringList() << false;
-        QTest::newRow("start-up, missing") << false << "missing" << ok << true << QStringList()
-                                           << false;
-        QTest::newRow("start-up, OK") << false << "about:blank" << ok << true
-                                      << QStringList{Ask, Thanks} << true;
-        QTest::newRow("start-up, Cancel") << false << "about:blank" << cancel << true
-                                          << QStringList{Ask, Declined} << false;
-        QTest::newRow("start-up, other case") << false << "upper" << ok << true
-                                              << QStringList{Ask, Thanks} << true;
-        QTest::newRow("start-up, trailing slash") << false << "slash" << ok << true
-                                                  << QStringList{Ask, Thanks} << true;
-        QTest::newRow("start-up, write fails") << false << "about:blank" << ok << false
-                                               << QStringList{Ask, Thanks} << false;
-        QTest::newRow("menu, equal") << true << "equal" << ok << true << QStringList{Thanks}
-                                     << false;
-        QTest::newRow("menu, missing") << true << "missing" << ok << true << QStringList{Cannot}
-                                       << false;
-        QTest::newRow("menu, OK") << true << "about:blank" << ok << true
-                                  << QStringList{Ask, Thanks} << true;
-        QTest::newRow("menu, Cancel") << true << "about:blank" << cancel << true
-                                      << QStringList{Ask, Declined} << false;
-        QTest::newRow("menu, write fails") << true << "about:blank" << ok << false
-                                           << QStringList{Ask, Thanks, Cannot} << false;
+        QTest::newRow("start-up, equal")
+            << false << "equal" << ok << true << QStringList() << false;
+        QTest::newRow("start-up, missing")
+            << false << "missing" << ok << true << QStringList() << false;
+        QTest::newRow("start-up, OK")
+            << false << "about:blank" << ok << true << QStringList{Ask, Thanks} << true;
+        QTest::newRow("start-up, Cancel")
+            << false << "about:blank" << cancel << true << QStringList{Ask, Declined} << false;
+        QTest::newRow("start-up, other case")
+            << false << "upper" << ok << true << QStringList{Ask, Thanks} << true;
+        QTest::newRow("start-up, trailing slash")
+            << false << "slash" << ok << true << QStringList{Ask, Thanks} << true;
+        QTest::newRow("start-up, write fails")
+            << false << "about:blank" << ok << false << QStringList{Ask, Thanks} << false;
+        QTest::newRow("menu, equal")
+            << true << "equal" << ok << true << QStringList{Thanks} << false;
+        QTest::newRow("menu, missing")
+            << true << "missing" << ok << true << QStringList{Cannot} << false;
+        QTest::newRow("menu, OK") << true << "about:blank" << ok << true << QStringList{Ask, Thanks}
+                                  << true;
+        QTest::newRow("menu, Cancel")
+            << true << "about:blank" << cancel << true << QStringList{Ask, Declined} << false;
+        QTest::newRow("menu, write fails")
+            << true << "about:blank" << ok << false << QStringList{Ask, Thanks, Cannot} << false;
     }
     void prompt() {
         QFETCH(bool, fromMenu);
@@ -73,8 +74,10 @@ private slots:
         const QString before = platform.registry.value(StartPage);
 
         frmtunrell window(site.config(), platform);
-        if (fromMenu) window.findChild<QAction*>("M_Ct")->trigger();
-        else window.Form_Load();
+        if (fromMenu)
+            window.findChild<QAction*>("M_Ct")->trigger();
+        else
+            window.Form_Load();
 
         QTEST(platform.boxTexts(), "boxes");
         for (const FakePlatform::Box& box : platform.boxes) {

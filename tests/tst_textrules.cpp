@@ -23,11 +23,11 @@ private slots:
         QTest::newRow("plain") << "您的IP是:[61.1.2.3] 来自:上海" << LookupResult::Address
                                << "61.1.2.3";
         QTest::newRow("nothing between") << "[]" << LookupResult::Address << "";
-        QTest::newRow("two pairs") << "[1.1.1.1] and [2.2.2.2]" << LookupResult::Address
-                                   << "1.1.1.1";
+        QTest::newRow("two pairs")
+            << "[1.1.1.1] and [2.2.2.2]" << LookupResult::Address << "1.1.1.1";
         QTest::newRow("first ] after second [") << "[a[b]c]" << LookupResult::Address << "a[b";
-        QTest::newRow("taken as it is") << "[ not an ip ]" << LookupResult::Address
-                                        << " not an ip ";
+        QTest::newRow("taken as it is")
+            << "[ not an ip ]" << LookupResult::Address << " not an ip ";
     }
     void bracketAddress() {
         QFETCH(QString, page);
@@ -42,28 +42,27 @@ private slots:
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<QStringList>("data");
         QTest::newRow("empty") << "" << false << QStringList() << QStringList();
-        QTest::newRow("no colon") << "Service Unavailable\r\n" << false << QStringList()
-                                  << QStringList();
+        QTest::newRow("no colon") << "Service Unavailable\r\n"
+                                  << false << QStringList() << QStringList();
         QTest::newRow("one line") << "A:1;u#p" << true << QStringList{"A"} << QStringList{"1;u#p"};
         QTest::newRow("final CR") << "A:1;u#p\r" << true << QStringList{"A"}
                                   << QStringList{"1;u#p"};
-        QTest::newRow("CR LF") << "A:1;u#p\r\nB:2;v#q\r\n" << true << QStringList{"A", "\nB"}
-                               << QStringList{"1;u#p", "2;v#q"};
+        QTest::newRow("CR LF") << "A:1;u#p\r\nB:2;v#q\r\n"
+                               << true << QStringList{"A", "\nB"} << QStringList{"1;u#p", "2;v#q"};
         QTest::newRow("LF only is one line")
-            << "A:1;u#p\nB:2;v#q\n" << true << QStringList{"A"}
-            << QStringList{"1;u#p\nB:2;v#q\n"};
+            << "A:1;u#p\nB:2;v#q\n"
+            << true << QStringList{"A"} << QStringList{"1;u#p\nB:2;v#q\n"};
         QTest::newRow("empty second line ends the list")
             << "A:1;u#p\r\rB:2;v#q" << true << QStringList{"A"} << QStringList{"1;u#p"};
-        QTest::newRow("leading colon, empty name") << ":1;u#p" << true << QStringList{""}
-                                                   << QStringList{"1;u#p"};
+        QTest::newRow("leading colon, empty name")
+            << ":1;u#p" << true << QStringList{""} << QStringList{"1;u#p"};
         QTest::newRow("further colons stay in the data")
             << "A:1;cvpn#http://h:81/p.asp" << true << QStringList{"A"}
             << QStringList{"1;cvpn#http://h:81/p.asp"};
-        QTest::newRow("nothing trimmed") << " A : 1;u#p " << true << QStringList{" A "}
-                                         << QStringList{" 1;u#p "};
+        QTest::newRow("nothing trimmed")
+            << " A : 1;u#p " << true << QStringList{" A "} << QStringList{" 1;u#p "};
         QTest::newRow("error page: first line without colon")
-            << "<html>\r\n<a href=\"http://x\">404</a>" << true << QStringList()
-            << QStringList();
+            << "<html>\r\n<a href=\"http://x\">404</a>" << true << QStringList() << QStringList();
         QTest::newRow("error page: junk servers")
             << "<html><a href=\"http://x\">\r\n</html>" << true
             << QStringList{"<html><a href=\"http"} << QStringList{"//x\">"};
@@ -87,17 +86,36 @@ private slots:
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("account");
         QTest::addColumn<QString>("password");
-        QTest::newRow("one character each") << "a;b#c" << true << "a" << "b" << "c";
-        QTest::newRow("empty password") << "1.2.3.4;u#" << true << "1.2.3.4" << "u" << "";
-        QTest::newRow("empty address") << ";u#p" << true << "" << "u" << "p";
-        QTest::newRow("empty account") << "h;#p" << true << "h" << "" << "p";
-        QTest::newRow("page address keeps its #")
-            << "h;cvpn#http://x/p.asp#top" << true << "h" << "cvpn" << "http://x/p.asp#top";
-        QTest::newRow("second ; in account") << "h;a;b#p" << true << "h" << "a;b" << "p";
-        QTest::newRow("no ;") << "h#p" << false << "" << "" << "";
-        QTest::newRow("no #") << "h;u" << false << "" << "" << "";
-        QTest::newRow("# before ;") << "h#u;p" << false << "" << "" << "";
-        QTest::newRow("empty") << "" << false << "" << "" << "";
+        QTest::newRow("one character each") << "a;b#c" << true << "a"
+                                            << "b"
+                                            << "c";
+        QTest::newRow("empty password") << "1.2.3.4;u#" << true << "1.2.3.4"
+                                        << "u"
+                                        << "";
+        QTest::newRow("empty address") << ";u#p" << true << ""
+                                       << "u"
+                                       << "p";
+        QTest::newRow("empty account") << "h;#p" << true << "h"
+                                       << ""
+                                       << "p";
+        QTest::newRow("page address keeps its #") << "h;cvpn#http://x/p.asp#top" << true << "h"
+                                                  << "cvpn"
+                                                  << "http://x/p.asp#top";
+        QTest::newRow("second ; in account") << "h;a;b#p" << true << "h"
+                                             << "a;b"
+                                             << "p";
+        QTest::newRow("no ;") << "h#p" << false << ""
+                              << ""
+                              << "";
+        QTest::newRow("no #") << "h;u" << false << ""
+                              << ""
+                              << "";
+        QTest::newRow("# before ;") << "h#u;p" << false << ""
+                                    << ""
+                                    << "";
+        QTest::newRow("empty") << "" << false << ""
+                               << ""
+                               << "";
     }
     void serverData() {
         QFETCH(QString, data);
@@ -113,10 +131,14 @@ private slots:
     void displayedName_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("plain") << "电信一区" << "电信一区";
-        QTest::newRow("leading line feed") << "\n网通二区" << "网通二区";
-        QTest::newRow("only the first") << "\n\nx" << "\nx";
-        QTest::newRow("inner line feed stays") << "a\nb" << "a\nb";
+        QTest::newRow("plain") << "电信一区"
+                               << "电信一区";
+        QTest::newRow("leading line feed") << "\n网通二区"
+                                           << "网通二区";
+        QTest::newRow("only the first") << "\n\nx"
+                                        << "\nx";
+        QTest::newRow("inner line feed stays") << "a\nb"
+                                               << "a\nb";
     }
     void displayedName() {
         QFETCH(QString, name);

@@ -16,12 +16,10 @@ private slots:
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<bool>("outdated");
         QTest::newRow("equal") << "2.1" << 200 << QStringList{"程序初始化成功......."} << false;
-        QTest::newRow("empty file") << "" << 200
-                                    << QStringList{"您所处的网络环境可能不稳定,建议更换网络环境。"}
-                                    << false;
-        QTest::newRow("unreachable") << "-" << 0
-                                     << QStringList{"您所处的网络环境可能不稳定,建议更换网络环境。"}
-                                     << false;
+        QTest::newRow("empty file")
+            << "" << 200 << QStringList{"您所处的网络环境可能不稳定,建议更换网络环境。"} << false;
+        QTest::newRow("unreachable")
+            << "-" << 0 << QStringList{"您所处的网络环境可能不稳定,建议更换网络环境。"} << false;
         QTest::newRow("newer") << "2.2" << 200 << QStringList() << true;
         QTest::newRow("older") << "1.0" << 200 << QStringList() << true;
         QTest::newRow("trailing line break") << "2.1\r\n" << 200 << QStringList() << true;

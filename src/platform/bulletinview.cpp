@@ -27,8 +27,9 @@ void BulletinView::Navigate(const QUrl& url) {
         if (!reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) return;
         pageUrl_ = reply->url();
         setHtml(decodeHttpBody(reply->readAll(), reply->rawHeader("Content-Type")));
-        emit pageLoaded();
     });
 }
 
-QVariant BulletinView::loadResource(int, const QUrl&) { return {}; }
+QVariant BulletinView::loadResource(int, const QUrl&) {
+    return {};
+}

@@ -21,9 +21,6 @@ public:
     void setSilent(bool silent) { silent_ = silent; }
     bool isSilent() const { return silent_; }
 
-signals:
-    void pageLoaded();
-
 protected:
     // The page is shown as text; pictures and style sheets it names are not fetched.
     QVariant loadResource(int type, const QUrl& name) override;

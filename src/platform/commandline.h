@@ -11,9 +11,6 @@ QStringList splitCommandLine(const QString& commandLine);
 struct LaunchTarget {
     QString program;
     QStringList arguments;
-    bool operator==(const LaunchTarget& o) const {
-        return program == o.program && arguments == o.arguments;
-    }
 };
 
 // "explorer.exe ADDRESS" opens the address in the desktop's browser (xdg-open); any other

@@ -62,8 +62,3 @@ QString HttpGetText(const QString& url, const QString& cookie, qint16 limitSecon
     delete reply;
     return result;
 }
-
-QString TrimAtNul(const QString& text) {
-    const qsizetype nul = text.indexOf(QChar(0));
-    return nul < 0 ? text : text.left(nul);
-}

@@ -13,6 +13,3 @@ int fetchLimitMs(qint16 limitSeconds);
 // start fetches of their own meanwhile. Returns the body decoded by the charset the answer
 // declares (UTF-8 otherwise), whatever the status code; the empty text on every failure.
 QString HttpGetText(const QString& url, const QString& cookie, qint16 limitSeconds);
-
-// The text up to its first NUL character; the whole text when it has none.
-QString TrimAtNul(const QString& text);

@@ -10,7 +10,9 @@ LookupResult cutBracketAddress(const QString& page) {
     return {LookupResult::Address, page.mid(open + 1, close - open - 1)};
 }
 
-QString lookupPageUrl(const QString& lookupHost) { return lookupHost + QStringLiteral("/ip2city.asp"); }
+QString lookupPageUrl(const QString& lookupHost) {
+    return lookupHost + QStringLiteral("/ip2city.asp");
+}
 
 LookupResult LookupPublicAddress(const QString& lookupHost, qint16 limitSeconds) {
     return cutBracketAddress(HttpGetText(lookupPageUrl(lookupHost), QString(), limitSeconds));

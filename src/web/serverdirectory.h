@@ -8,7 +8,6 @@
 struct ServerEntry {
     QString name;
     QString data;
-    bool operator==(const ServerEntry& o) const { return name == o.name && data == o.data; }
 };
 
 // What a downloaded server list holds.
@@ -27,9 +26,6 @@ struct ServerData {
     QString address;
     QString account;
     QString password;
-    bool operator==(const ServerData& o) const {
-        return address == o.address && account == o.account && password == o.password;
-    }
 };
 
 // Cuts server data at its first ";" and first "#". Nothing when the text lacks one of them

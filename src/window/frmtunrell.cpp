@@ -26,8 +26,7 @@ constexpr int WindowHeight = 534;
 // Controls the user never sees stand at 7200 twips, beyond the window's right edge.
 constexpr int HiddenLeft = 480;
 
-template <typename Widget, typename... Args>
-Widget* named(const char* name, Args&&... args) {
+template <typename Widget, typename... Args> Widget* named(const char* name, Args&&... args) {
     auto* widget = new Widget(std::forward<Args>(args)...);
     widget->setObjectName(QLatin1String(name));
     return widget;
@@ -87,7 +86,8 @@ void frmtunrell::buildControls() {
     Image1->setCursor(Qt::PointingHandCursor);
     lblbbs = named<QLabel>("lblbbs", QStringLiteral("软件讨论社区"));
     lblfeedback = named<QLabel>("lblfeedback", QStringLiteral("意见建议留言板"));
-    for (QLabel* link : {lblbbs, lblfeedback}) link->setCursor(Qt::PointingHandCursor);
+    for (QLabel* link : {lblbbs, lblfeedback})
+        link->setCursor(Qt::PointingHandCursor);
     auto* links = new QVBoxLayout;
     links->addStretch();
     links->addWidget(lblbbs);
@@ -225,6 +225,8 @@ void frmtunrell::closeEvent(QCloseEvent* event) {
     } catch (const PlatformError&) {
         // No question could be asked: the window stays.
     }
-    if (cancel) event->ignore();
-    else event->accept();
+    if (cancel)
+        event->ignore();
+    else
+        event->accept();
 }

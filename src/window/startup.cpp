@@ -82,7 +82,8 @@ void frmtunrell::findPublicAddress() {
     for (;;) {
         QElapsedTimer attempt;
         attempt.start();
-        const LookupResult result = LookupPublicAddress(config_.lookupUrl, config_.lookupLimitSeconds);
+        const LookupResult result =
+            LookupPublicAddress(config_.lookupUrl, config_.lookupLimitSeconds);
         if (result.kind == LookupResult::Address && !result.address.isEmpty()) {
             state_.PublicAddress = result.address;
             return;

@@ -51,7 +51,8 @@ public:
 
     QStringList boxTexts() const {
         QStringList texts;
-        for (const Box& box : boxes) texts << box.text;
+        for (const Box& box : boxes)
+            texts << box.text;
         return texts;
     }
 };

@@ -23,7 +23,8 @@ TestServer::TestServer() {
     port_ = server_.bind_to_any_port("127.0.0.1");
     thread_ = std::thread([this] { server_.listen_after_bind(); });
     // stop() only takes effect once the accept loop runs: let it start before going on.
-    while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (!server_.is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 TestServer::~TestServer() {
@@ -36,7 +37,9 @@ TestServer::~TestServer() {
     thread_.join();
 }
 
-QString TestServer::base() const { return QStringLiteral("http://127.0.0.1:%1").arg(port_); }
+QString TestServer::base() const {
+    return QStringLiteral("http://127.0.0.1:%1").arg(port_);
+}
 
 void TestServer::route(const std::string& path, Handler handler) {
     std::lock_guard lock(mutex_);
@@ -74,7 +77,8 @@ TestServer::Handler TestServer::silent() {
 
 TestServer::Handler TestServer::trickle(std::vector<std::string> pieces, int intervalMs) {
     size_t total = 0;
-    for (const auto& piece : pieces) total += piece.size();
+    for (const auto& piece : pieces)
+        total += piece.size();
     return [=](const httplib::Request&, httplib::Response& res) {
         res.set_content_provider(
             total, "text/plain; charset=utf-8",

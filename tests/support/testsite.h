@@ -36,8 +36,11 @@ struct TestSite {
 inline QStringList itemTexts(const QWidget& window, const char* list) {
     QStringList texts;
     const auto* widget = window.findChild<QListWidget*>(QLatin1String(list));
-    for (int i = 0; widget && i < widget->count(); ++i) texts << widget->item(i)->text();
+    for (int i = 0; widget && i < widget->count(); ++i)
+        texts << widget->item(i)->text();
     return texts;
 }
 
-inline QStringList logLines(const QWidget& window) { return itemTexts(window, "List2"); }
+inline QStringList logLines(const QWidget& window) {
+    return itemTexts(window, "List2");
+}

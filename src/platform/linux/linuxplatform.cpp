@@ -78,4 +78,6 @@ public:
 
 } // namespace
 
-std::unique_ptr<Platform> createPlatform() { return std::make_unique<LinuxPlatform>(); }
+std::unique_ptr<Platform> createPlatform() {
+    return std::make_unique<LinuxPlatform>();
+}
