@@ -1,32 +1,16 @@
-// The platform on Linux desktops: Qt message boxes, detached processes, and a per-user file
+// The platform on Linux desktops: Qt message boxes, detached processes, and the per-user file
 // that holds the few registry values the connector uses.
 #include "platform/commandline.h"
 #include "platform/platform.h"
+#include "platform/registry.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QMessageBox>
 #include <QProcess>
-#include <QSettings>
-#include <QStandardPaths>
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
-
-// The registry file: $XDG_CONFIG_HOME/MiravonVPN/registry.ini, written only when a value is.
-QString registryFile() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/MiravonVPN/registry.ini");
-}
-
-// "HKEY_CURRENT_USER\Software\X\Start page" becomes the settings key
-// "HKEY_CURRENT_USER/Software/X/Start page"; an empty part makes the path unusable.
-std::optional<QString> settingsKey(const QString& path) {
-    const QStringList parts = path.split(u'\\');
-    if (parts.size() < 2 || parts.contains(QString())) return std::nullopt;
-    return parts.join(u'/');
-}
 
 class LinuxPlatform final : public Platform {
 public:
@@ -52,22 +36,10 @@ public:
         return QProcess::startDetached(target.program, target.arguments);
     }
 
-    std::optional<QString> regRead(const QString& path) override {
-        const auto key = settingsKey(path);
-        if (!key) return std::nullopt;
-        const QSettings settings(registryFile(), QSettings::IniFormat);
-        const QVariant value = settings.value(*key);
-        if (!value.isValid()) return std::nullopt;
-        return value.toString();
-    }
+    std::optional<QString> regRead(const QString& path) override { return readRegistryValue(path); }
 
     bool regWrite(const QString& path, const QString& data, const QString& type) override {
-        const auto key = settingsKey(path);
-        if (!key || type != QLatin1String("REG_SZ")) return false;
-        QSettings settings(registryFile(), QSettings::IniFormat);
-        settings.setValue(*key, data);
-        settings.sync();
-        return settings.status() == QSettings::NoError;
+        return writeRegistryValue(path, data, type);
     }
 
     void endProgram(int status) override {
