@@ -176,6 +176,8 @@ void frmtunrell::buildControls() {
 
     connect(Combo1, &QComboBox::currentIndexChanged, this, &frmtunrell::Combo1_Click);
     connect(List1, &QListWidget::currentRowChanged, this, &frmtunrell::List1_Click);
+    // A click on the server already chosen reads its line again, as choosing it anew does.
+    connect(List1, &QListWidget::itemClicked, this, &frmtunrell::List1_Click);
 }
 
 void frmtunrell::buildMenus() {
