@@ -53,17 +53,15 @@ const char* const guestbook = R"(<!DOCTYPE html>
 )";
 
 std::string serverList(const std::string& siteAddress) {
-    const std::string pass = siteAddress + "/vpn/pass/";
-    return "电信一区 上海:203.0.113.10;miravon#mv2026\r\n"
-           "网通二区 北京:203.0.113.20;cvpn#" +
-           pass +
-           "cvpn.asp\r\n"
-           "教育网 武汉:203.0.113.30;uvpn#" +
-           pass +
-           "uvpn.asp\r\n"
-           "移动专线 广州:203.0.113.40;avpn#" +
-           pass +
-           "avpn.asp\r\n"
+    // A marker server's password field holds the address of its password page.
+    const auto markerServer = [&](const char* name, const char* address, const char* marker) {
+        return std::string(name) + ":" + address + ";" + marker + "#" + siteAddress + "/vpn/pass/" +
+               marker + ".asp\r\n";
+    };
+    return "电信一区 上海:203.0.113.10;miravon#mv2026\r\n" +
+           markerServer("网通二区 北京", "203.0.113.20", "cvpn") +
+           markerServer("教育网 武汉", "203.0.113.30", "uvpn") +
+           markerServer("移动专线 广州", "203.0.113.40", "avpn") +
            "香港高速节点:198.51.100.8;miravon#mv2026\r\n";
 }
 

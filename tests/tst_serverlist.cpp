@@ -179,8 +179,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     if (argc == 3 && QByteArray(argv[1]) == "--load-list") {
         const auto platform = createPlatform();
-        TestSite site; // only for the other settings
-        AppConfig config = site.config();
+        AppConfig config;
         config.siteUrl = QString::fromLocal8Bit(argv[2]);
         frmtunrell window(config, *platform);
         window.Command3_Click();
