@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -24,6 +25,17 @@ public:
     virtual std::optional<QString> regRead(const QString& path) = 0;
     // Writes a value; only the type "REG_SZ" (text) is known. False when it was not written.
     virtual bool regWrite(const QString& path, const QString& data, const QString& type) = 0;
+
+    // The remote-access service's two writes (RasSetEntryProperties, RasSetCredentials) into
+    // the user's default phonebook: a RASENTRY record (ANSI form, XP layout) creates or
+    // replaces the entry; a RASCREDENTIALS record sets its stored credentials. False when the
+    // record was not written.
+    virtual bool setEntryProperties(const QString& entryName, const QByteArray& rasEntry) = 0;
+    virtual bool setCredentials(const QString& entryName, const QByteArray& rasCredentials) = 0;
+
+    // Asks every top-level window of the desktop whose title is exactly `title` to close, and
+    // returns without waiting for them. Does nothing where there are no such windows to see.
+    virtual void closeWindowsTitled(const QString& title) = 0;
 
     // Ends the process at once, with no further handler running. Does not return on a real
     // system.

@@ -25,6 +25,15 @@ public:
     QMap<QString, QString> registry; // values that exist
     bool registryWritable = true;
 
+    bool phonebookWritable = true;
+    struct Record {
+        QString entryName;
+        QByteArray bytes;
+    };
+    QList<Record> entriesWritten;
+    QList<Record> credentialsWritten;
+    QStringList windowsClosed; // the titles of the sweeps asked for
+
     QList<Box> boxes;
     QList<Launch> launched;
     QList<int> endings; // exit statuses the program asked to end with
@@ -47,6 +56,16 @@ public:
         registry.insert(path, data);
         return true;
     }
+    bool setEntryProperties(const QString& entryName, const QByteArray& rasEntry) override {
+        if (!phonebookWritable) return false;
+        entriesWritten.append({entryName, rasEntry});
+        return true;
+    }
+    bool setCredentials(const QString& entryName, const QByteArray& rasCredentials) override {
+        credentialsWritten.append({entryName, rasCredentials});
+        return true;
+    }
+    void closeWindowsTitled(const QString& title) override { windowsClosed.append(title); }
     void endProgram(int status) override { endings.append(status); }
 
     QStringList boxTexts() const {

@@ -2,6 +2,8 @@
 // that holds the few registry values the connector uses.
 #include "platform/commandline.h"
 #include "platform/platform.h"
+#include "platform/linux/phonebookfile.h"
+#include "platform/linux/phonebookstore.h"
 #include "platform/registry.h"
 
 #include <QCoreApplication>
@@ -41,6 +43,16 @@ public:
     bool regWrite(const QString& path, const QString& data, const QString& type) override {
         return writeRegistryValue(path, data, type);
     }
+
+    bool setEntryProperties(const QString& entryName, const QByteArray& rasEntry) override {
+        return storeEntryProperties(phonebook::defaultPath(), entryName, rasEntry);
+    }
+
+    bool setCredentials(const QString& entryName, const QByteArray& rasCredentials) override {
+        return storeCredentials(phonebook::defaultPath(), entryName, rasCredentials);
+    }
+
+    void closeWindowsTitled(const QString&) override {}
 
     void endProgram(int status) override {
         std::fflush(nullptr);
