@@ -27,10 +27,24 @@ private slots:
         QTest::newRow("shell characters are plain text")
             << "x $(rm -rf /);`id`|y" << QStringList{"x", "$(rm", "-rf", "/);`id`|y"};
         QTest::newRow("empty") << "" << QStringList();
+        // Written with "/" for a backslash, to keep the rows readable.
+        QTest::newRow("even slashes before a quote: half, and the quote groups")
+            << "p a//\"b c\" ////\"d\" e////f" << QStringList{"p", "a/b c", "//d", "e////f"};
+        QTest::newRow("odd slashes before a quote: a plain quote")
+            << "p a/\"b c///\"d" << QStringList{"p", "a\"b", "c/\"d"};
+        QTest::newRow("doubled quote inside quotes") << "p \"a\"\"b\" c" << QStringList{"p", "a\"b", "c"};
+        QTest::newRow("program name keeps its slashes")
+            << "\"C:/Program Files/x.exe\" y" << QStringList{"C:/Program Files/x.exe", "y"};
+        QTest::newRow("unclosed quote runs to the end") << "p \"a b" << QStringList{"p", "a b"};
     }
     void split() {
         QFETCH(QString, line);
-        QTEST(splitCommandLine(line), "arguments");
+        QFETCH(QStringList, arguments);
+        const auto slashed = [](QString text) { return text.replace(u'/', u'\\'); };
+        QStringList expected;
+        for (const QString& argument : arguments)
+            expected << slashed(argument);
+        QCOMPARE(splitCommandLine(slashed(line)), expected);
     }
 
     void resolve_data() {

@@ -381,9 +381,11 @@ private slots:
 
     // While "连接" is off (dialling, connected or pausing) the question warns of the hang-up.
     void exitQuestionWhenConnectIsOff() {
+        TestSite site;
         FakePlatform platform;
         platform.answers = {2};
-        frmtunrell window(TestSite().config(), platform);
+        frmtunrell window(site.config(), platform);
+        window.Form_Load();
         child(window, "Command1")->setEnabled(false);
         QVERIFY(window.Form_QueryUnload());
         QCOMPARE(platform.boxTexts(), QStringList{"您是否确认退出,退出将自动断开网络连接?"});

@@ -4,24 +4,67 @@
 
 QStringList splitCommandLine(const QString& commandLine) {
     QStringList arguments;
+    const qsizetype n = commandLine.size();
+    qsizetype i = 0;
+    auto blank = [&](qsizetype at) {
+        return commandLine[at] == u' ' || commandLine[at] == u'\t';
+    };
+    // The program name: up to the next blank, or between quotes; backslashes are plain.
+    while (i < n && blank(i))
+        ++i;
+    if (i == n) return arguments;
     QString current;
-    bool inArgument = false;
-    bool quoted = false;
-    for (const QChar c : commandLine) {
-        if (c == u'"') {
-            quoted = !quoted;
-            inArgument = true;
-        } else if ((c == u' ' || c == u'\t') && !quoted) {
-            if (inArgument) arguments << current;
-            current.clear();
-            inArgument = false;
-        } else {
-            current += c;
-            inArgument = true;
-        }
+    if (commandLine[i] == u'"') {
+        const qsizetype close = commandLine.indexOf(u'"', i + 1);
+        const qsizetype end = close < 0 ? n : close;
+        current = commandLine.mid(i + 1, end - i - 1);
+        i = close < 0 ? n : close + 1;
     }
-    if (inArgument) arguments << current;
-    return arguments;
+    while (i < n && !blank(i))
+        current += commandLine[i++];
+    arguments << current;
+
+    // The arguments: 2k backslashes before a quote give k backslashes and the quote opens or
+    // closes a quoted part; 2k + 1 give k backslashes and a plain quote; backslashes before
+    // anything else stay as they are. Inside quotes, "" is a plain quote.
+    for (;;) {
+        while (i < n && blank(i))
+            ++i;
+        if (i == n) return arguments;
+        current.clear();
+        bool quoted = false;
+        while (i < n && (quoted || !blank(i))) {
+            const QChar c = commandLine[i];
+            if (c == u'\\') {
+                qsizetype slashes = 0;
+                while (i < n && commandLine[i] == u'\\') {
+                    ++slashes;
+                    ++i;
+                }
+                if (i < n && commandLine[i] == u'"') {
+                    current += QString(slashes / 2, u'\\');
+                    if (slashes % 2) {
+                        current += u'"';
+                        ++i;
+                    }
+                } else {
+                    current += QString(slashes, u'\\');
+                }
+            } else if (c == u'"') {
+                if (quoted && i + 1 < n && commandLine[i + 1] == u'"') {
+                    current += u'"';
+                    i += 2;
+                } else {
+                    quoted = !quoted;
+                    ++i;
+                }
+            } else {
+                current += c;
+                ++i;
+            }
+        }
+        arguments << current;
+    }
 }
 
 LaunchTarget resolveLaunch(const QString& commandLine, const QString& programDir) {

@@ -3,8 +3,9 @@
 #include <QString>
 #include <QStringList>
 
-// Splits a command line into its arguments as Windows' shell does for lines without escapes:
-// runs of blanks separate arguments, double quotes group blanks into one argument.
+// Splits a command line into its arguments by Windows' rules (CommandLineToArgvW): runs of
+// blanks separate arguments, double quotes group blanks into one argument, backslashes escape
+// a quote only where they stand before one. Nothing is ever given to a shell.
 QStringList splitCommandLine(const QString& commandLine);
 
 // What to start for a command line written for Windows: the program to run and its arguments.

@@ -9,6 +9,7 @@ struct ConnectorState {
     QString ServerAddress;  // the selected server's address: the entry's phone number
     QString ServerAccount;  // its account, or a marker "cvpn", "uvpn", "avpn"
     QString ServerPassword; // its password, or for a marker the address of a password page
+    QString ServerPasswordPage; // the password field of the chosen server line, kept whole
     QString CvpnPassword;   // the last passwords fetched per marker
     QString UvpnPassword;
     QString AvpnPassword;

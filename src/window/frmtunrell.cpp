@@ -53,6 +53,10 @@ frmtunrell::frmtunrell(const AppConfig& config, Platform& platform, QWidget* par
     buildControls();
     buildMenus();
     setFixedSize(WindowWidth, WindowHeight);
+    connect(Command1, &QPushButton::clicked, this, &frmtunrell::Command1_Click);
+    // Nothing connects before start-up has the public address to compare against.
+    Command1->setEnabled(false);
+    M_link->setEnabled(false);
 }
 
 frmtunrell::~frmtunrell() = default;
@@ -173,6 +177,7 @@ void frmtunrell::buildControls() {
     Timer3 = timer("Timer3", 1000, Frame6);
     Timer4 = timer("Timer4", 1000, Frame6);
     Timer5 = timer("Timer5", 1000, Frame6);
+    connect(Timer1, &QTimer::timeout, this, &frmtunrell::Timer1_Timer);
 
     connect(Combo1, &QComboBox::currentIndexChanged, this, &frmtunrell::Combo1_Click);
     connect(List1, &QListWidget::currentRowChanged, this, &frmtunrell::List1_Click);
@@ -198,6 +203,7 @@ void frmtunrell::buildMenus() {
     M_lblfeedback = action(M_help, "M_lblfeedback", QStringLiteral("故障反馈"));
     M_about = action(M_help, "M_about", QStringLiteral("关于软件"));
 
+    connect(M_link, &QAction::triggered, this, &frmtunrell::Command1_Click);
     connect(M_exit, &QAction::triggered, this, &QWidget::close);
     connect(M_Ct, &QAction::triggered, this, &frmtunrell::M_Ct_Click);
     connect(M_msg, &QAction::triggered, this, [this] { SSTab1->setCurrentIndex(2); });
@@ -210,8 +216,9 @@ void frmtunrell::LogLine(const QString& text) {
 }
 
 bool frmtunrell::Form_QueryUnload() {
-    // "连接" is off while a dial runs, while connected and during the reconnect pause.
-    const QString question = Command1->isEnabled()
+    // "连接" is off while a dial runs, while connected and during the reconnect pause (and,
+    // with nothing to hang up, while start-up looks for the public address).
+    const QString question = Command1->isEnabled() || !startupDone_
                                  ? QStringLiteral("您是否确认退出?")
                                  : QStringLiteral("您是否确认退出,退出将自动断开网络连接?");
     if (platform_.messageBox(question, QStringLiteral("退出提示"), 33) != 1) return true;

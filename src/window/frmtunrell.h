@@ -36,8 +36,15 @@ public:
     void List1_Click();    // a server was selected
     void Combo1_Click();   // the connection type was chosen
     void M_Ct_Click();     // the menu form of the start-page prompt
+    void Command1_Click(); // connects to the chosen server
+    void Timer1_Timer();   // the connect check
     // Asks whether to quit; on OK hangs up and ends the program. True keeps the window.
     bool Form_QueryUnload();
+
+    // Writes the phonebook entry for a server address, with empty stored credentials. The user
+    // name and password are not stored. True when both were written.
+    bool Create_VPN_Connection(const QString& entryName, const QString& serverAddress,
+                               const QString& userName, const QString& password);
 
     // Adds a line to the message log and selects it, so that it scrolls into view.
     void LogLine(const QString& text);
@@ -57,10 +64,15 @@ private:
     void StartPagePrompt(PromptForm form);
     void selectConnectionType(int index);
     void selectServer(int row);
+    void DialConfiguredServer();
+    void DialPrivateServer();
+    void dial(const QString& serverAddress, const QString& userName, const QString& password);
+    static void switchOn(QTimer* timer);
 
     const AppConfig config_;
     Platform& platform_;
     ConnectorState state_;
+    bool startupDone_ = false; // the public address is known and the list was asked for
 
     QTabWidget* SSTab1 = nullptr;
     QPushButton* Command1 = nullptr;

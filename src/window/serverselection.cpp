@@ -43,6 +43,7 @@ void frmtunrell::List1_Click() {
         state_.ServerAddress = server->address;
         state_.ServerAccount = server->account;
         state_.ServerPassword = server->password;
+        state_.ServerPasswordPage = server->password;
     }
 }
 

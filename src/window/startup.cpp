@@ -60,6 +60,9 @@ void frmtunrell::Form_Load() {
     findPublicAddress();
     LogLine(QStringLiteral("您当前的IP地址是: ") + state_.PublicAddress);
     Command3_Click();
+    startupDone_ = true;
+    Command1->setEnabled(true);
+    M_link->setEnabled(true);
 }
 
 void frmtunrell::fillAboutPanel() {

@@ -34,8 +34,12 @@ public:
         // is for the desktop to decide.
         const LaunchTarget target =
             resolveLaunch(commandLine, QCoreApplication::applicationDirPath());
-        if (target.program.isEmpty()) return false;
-        return QProcess::startDetached(target.program, target.arguments);
+        if (!target.program.isEmpty() &&
+            QProcess::startDetached(target.program, target.arguments))
+            return true;
+        std::fprintf(stderr, "miravon-vpn: cannot start %s\n",
+                     qPrintable(target.program.isEmpty() ? commandLine : target.program));
+        return false;
     }
 
     std::optional<QString> regRead(const QString& path) override { return readRegistryValue(path); }
