@@ -1,7 +1,5 @@
 // "连接": the phonebook entry, the dial command and the connect check switched on.
-#include "fakeplatform.h"
-#include "testsite.h"
-#include "window/frmtunrell.h"
+#include "connector.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -18,44 +16,6 @@ const QString Dialling = QStringLiteral("正在连接,请稍候.......... ");
 const QString EntryFailed = QStringLiteral("建立连接失败,系统可能不兼容. ");
 const QString PageFailed = QStringLiteral("连接服务器失败,请稍候再试...");
 const QString Incomplete = QStringLiteral("自定义服务器信息不完整,连接失败 ...");
-
-QString passwordPage(const QString& marker, const QString& password) {
-    return "<html>" + marker + QString(84, u'.') + password + "</html>";
-}
-
-// A started window whose list has one server of each kind; the marker servers' page is
-// "/pass.asp" of the test site.
-struct Connector {
-    TestSite site;
-    FakePlatform platform;
-    frmtunrell window;
-
-    explicit Connector(const QString& extraLine = QString()) : window(site.config(), platform) {
-        const QString page = site.server.url("/pass.asp");
-        const QString list = "电信一区:10.0.0.1;mira#pw01\r网通二区:10.0.0.2;cvpn#" + page +
-                             "\r教育网:10.0.0.3;uvpn#" + page + "\r" + extraLine;
-        site.server.route("/vpn/list.txt", site.server.text(list.toStdString()));
-        site.server.route("/pass.asp", site.server.text(passwordPage("cvpn", "K7p2").toStdString(),
-                                                        "text/html; charset=utf-8"));
-        window.Form_Load();
-        window.show();
-    }
-    template <typename T = QWidget> T* child(const char* name) {
-        return window.findChild<T*>(QLatin1String(name));
-    }
-    void choose(int row) {
-        auto* list = child<QListWidget>("List1");
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(list->item(row)).center());
-    }
-    QStringList newLines() { return logLines(window).mid(4); } // after start-up's lines
-    QStringList commandLines() {
-        QStringList lines;
-        for (const auto& launch : platform.launched)
-            lines << launch.commandLine;
-        return lines;
-    }
-};
 
 // Message boxes from the queue, but the real phonebook file and real processes.
 class DesktopPlatform : public FakePlatform {
@@ -86,7 +46,7 @@ private slots:
         QTest::addColumn<QString>("command");  // the dial started; empty: none
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<bool>("connectOn"); // "连接" usable afterwards
-        const QString page = passwordPage("cvpn", "K7p2");
+        const QString page = Connector::passwordPage("cvpn", "K7p2");
         QTest::newRow("plain account") << 0 << page << true << "10.0.0.1"
                                        << "rasdial MiravonVPN网络连接器 mira pw01"
                                        << QStringList{Dialling} << false;
@@ -137,7 +97,7 @@ private slots:
         Connector c;
         c.choose(1);
         c.window.Command1_Click();
-        c.site.server.route("/pass.asp", c.site.server.text(passwordPage("cvpn", "N3w4").toStdString()));
+        c.site.server.route("/pass.asp", c.site.server.text(Connector::passwordPage("cvpn", "N3w4").toStdString()));
         c.child<QAction>("M_link")->trigger(); // the menu item runs the command while dialling
         QCOMPARE(c.site.server.hits("/pass.asp"), 2);
         QCOMPARE(c.commandLines(), (QStringList{"rasdial MiravonVPN网络连接器 cvpn K7p2",
@@ -189,7 +149,7 @@ private slots:
             << "" << QStringList{entry, "a$(touch", "PWN)`touch", "PWN`;&&|'q\nz", "p;w$(touch",
                                  "PWN)||", "touch", "PWN"};
         QTest::newRow("shell text on the password page")
-            << "丙:10.0.0.6;cvpn#PAGE" << passwordPage("cvpn", "`id`")
+            << "丙:10.0.0.6;cvpn#PAGE" << Connector::passwordPage("cvpn", "`id`")
             << QStringList{entry, "cvpn", "`id`"};
     }
     void dialToolArguments() {

@@ -1,4 +1,5 @@
 // The rules of a connection that need no window: the phonebook records and the password cut.
+#include "connection/clocks.h"
 #include "connection/markerpassword.h"
 #include "connection/rasrecords.h"
 
@@ -116,6 +117,70 @@ private slots:
     void markers() {
         QFETCH(QString, account);
         QTEST(isAccountMarker(account), "marker");
+    }
+
+    void clockLabels_data() {
+        QTest::addColumn<int>("ticks");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("start") << 0 << "连接计时: 0-0";
+        QTest::newRow("no leading zeros") << 65 << "连接计时: 1-5";
+        QTest::newRow("a whole minute") << 60 << "连接计时: 1-0";
+        QTest::newRow("last second of the short limit") << 1079 << "连接计时: 17-59";
+        QTest::newRow("no hours") << 3600 << "连接计时: 60-0";
+        QTest::newRow("largest count") << 32767 << "连接计时: 546-7";
+    }
+    void clockLabels() {
+        QFETCH(int, ticks);
+        QTEST(clockLabel(ConnectionClockPrefix, qint16(ticks)), "label");
+    }
+
+    void limits_data() {
+        QTest::addColumn<QString>("account");
+        QTest::addColumn<int>("ticks");
+        QTest::newRow("uvpn") << "uvpn" << 1080;
+        QTest::newRow("avpn") << "avpn" << 1080;
+        QTest::newRow("cvpn") << "cvpn" << 1680;
+        QTest::newRow("capitals") << "UVPN" << 1680;
+        QTest::newRow("plain account") << "mira" << 1680;
+        QTest::newRow("none chosen") << "" << 1680;
+    }
+    void limits() {
+        QFETCH(QString, account);
+        QTEST(int(connectionLimitTicks(account)), "ticks");
+    }
+
+    void counterStopsAtItsMaximum_data() {
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("after");
+        QTest::addColumn<bool>("advanced");
+        QTest::newRow("counts") << 0 << 1 << true;
+        QTest::newRow("reaches the maximum") << 32766 << 32767 << true;
+        QTest::newRow("stays there") << 32767 << 32767 << false;
+    }
+    void counterStopsAtItsMaximum() {
+        QFETCH(int, before);
+        qint16 counter = qint16(before);
+        QTEST(advanceTick(counter), "advanced");
+        QTEST(int(counter), "after");
+    }
+
+    void phase_data() {
+        QTest::addColumn<QString>("running"); // timer numbers
+        QTest::addColumn<int>("phase");
+        QTest::newRow("none: idle") << "" << int(ConnectionPhase::Idle);
+        QTest::newRow("connect check: dialing") << "1" << int(ConnectionPhase::Dialing);
+        QTest::newRow("drop watch and clock: connected") << "24" << int(ConnectionPhase::Connected);
+        QTest::newRow("clock alone after a disconnect raced a drop: connected")
+            << "4" << int(ConnectionPhase::Connected);
+        QTest::newRow("pause and sweep") << "35" << int(ConnectionPhase::ReconnectPause);
+        QTest::newRow("pause") << "5" << int(ConnectionPhase::ReconnectPause);
+    }
+    void phase() {
+        QFETCH(QString, running);
+        const RunningTimers timers{running.contains('1'), running.contains('2'),
+                                   running.contains('3'), running.contains('4'),
+                                   running.contains('5')};
+        QTEST(int(connectionPhase(timers)), "phase");
     }
 };
 

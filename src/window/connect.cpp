@@ -64,6 +64,7 @@ void frmtunrell::Command1_Click() {
     // Every connect fetches the page its server line names, so that a second connect on the
     // same server gets a fresh password, too.
     const QString page = HttpGetText(state_.ServerPasswordPage, QString(), 15);
+    if (ending_) return;
     if (page.isEmpty()) {
         LogLine(QStringLiteral("连接服务器失败,请稍候再试..."));
         Command1->setEnabled(true);

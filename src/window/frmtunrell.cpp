@@ -5,7 +5,9 @@
 #include "platform/platform.h"
 #include "servernamedelegate.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QSessionManager>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -54,6 +56,18 @@ frmtunrell::frmtunrell(const AppConfig& config, Platform& platform, QWidget* par
     buildMenus();
     setFixedSize(WindowWidth, WindowHeight);
     connect(Command1, &QPushButton::clicked, this, &frmtunrell::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &frmtunrell::Command2_Click);
+    // Logging out asks the same question as the close box.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& session) {
+        if (!session.allowsInteraction()) return;
+        bool cancel = true;
+        try {
+            cancel = Form_QueryUnload();
+        } catch (const PlatformError&) {
+        }
+        if (cancel) session.cancel();
+        session.release();
+    });
     // Nothing connects before start-up has the public address to compare against.
     Command1->setEnabled(false);
     M_link->setEnabled(false);
@@ -177,7 +191,12 @@ void frmtunrell::buildControls() {
     Timer3 = timer("Timer3", 1000, Frame6);
     Timer4 = timer("Timer4", 1000, Frame6);
     Timer5 = timer("Timer5", 1000, Frame6);
+    // A tick that waits for the network keeps its own timer's next ticks from starting.
     connect(Timer1, &QTimer::timeout, this, &frmtunrell::Timer1_Timer);
+    connect(Timer2, &QTimer::timeout, this, &frmtunrell::Timer2_Timer);
+    connect(Timer3, &QTimer::timeout, this, &frmtunrell::Timer3_Timer);
+    connect(Timer4, &QTimer::timeout, this, &frmtunrell::Timer4_Timer);
+    connect(Timer5, &QTimer::timeout, this, &frmtunrell::Timer5_Timer);
 
     connect(Combo1, &QComboBox::currentIndexChanged, this, &frmtunrell::Combo1_Click);
     connect(List1, &QListWidget::currentRowChanged, this, &frmtunrell::List1_Click);
@@ -204,6 +223,7 @@ void frmtunrell::buildMenus() {
     M_about = action(M_help, "M_about", QStringLiteral("关于软件"));
 
     connect(M_link, &QAction::triggered, this, &frmtunrell::Command1_Click);
+    connect(M_clock, &QAction::triggered, this, &frmtunrell::Command2_Click);
     connect(M_exit, &QAction::triggered, this, &QWidget::close);
     connect(M_Ct, &QAction::triggered, this, &frmtunrell::M_Ct_Click);
     connect(M_msg, &QAction::triggered, this, [this] { SSTab1->setCurrentIndex(2); });
@@ -222,6 +242,8 @@ bool frmtunrell::Form_QueryUnload() {
                                  ? QStringLiteral("您是否确认退出?")
                                  : QStringLiteral("您是否确认退出,退出将自动断开网络连接?");
     if (platform_.messageBox(question, QStringLiteral("退出提示"), 33) != 1) return true;
+    // From here on no handler does anything more, also one that waits inside a fetch.
+    ending_ = true;
     platform_.launch(HangUpCommand, 0);
     platform_.endProgram(0);
     return false;

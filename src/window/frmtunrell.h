@@ -1,6 +1,7 @@
 #pragma once
 
 #include "appconfig.h"
+#include "connection/clocks.h"
 #include "connectorstate.h"
 
 #include <QMainWindow>
@@ -37,7 +38,12 @@ public:
     void Combo1_Click();   // the connection type was chosen
     void M_Ct_Click();     // the menu form of the start-page prompt
     void Command1_Click(); // connects to the chosen server
+    void Command2_Click(); // disconnects, after a confirmation
     void Timer1_Timer();   // the connect check
+    void Timer2_Timer();   // the drop watch
+    void Timer3_Timer();   // the sweep of "网络连接" windows after a drop
+    void Timer4_Timer();   // the connection clock
+    void Timer5_Timer();   // the reconnect pause
     // Asks whether to quit; on OK hangs up and ends the program. True keeps the window.
     bool Form_QueryUnload();
 
@@ -50,6 +56,8 @@ public:
     void LogLine(const QString& text);
 
     const ConnectorState& state() const { return state_; }
+    // Where the connection stands, read from the running timers.
+    ConnectionPhase phase() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -60,7 +68,9 @@ private:
     void buildControls();
     void buildMenus();
     void fillAboutPanel();
-    void findPublicAddress();
+    bool findPublicAddress();
+    bool lookUpCurrentAddress(int& errors, bool repeatOnEmpty);
+    void showBulletin();
     void StartPagePrompt(PromptForm form);
     void selectConnectionType(int index);
     void selectServer(int row);
@@ -73,6 +83,7 @@ private:
     Platform& platform_;
     ConnectorState state_;
     bool startupDone_ = false; // the public address is known and the list was asked for
+    bool ending_ = false;      // the exit was confirmed: nothing more happens
 
     QTabWidget* SSTab1 = nullptr;
     QPushButton* Command1 = nullptr;

@@ -13,6 +13,7 @@
 void frmtunrell::Command3_Click() {
     state_.ServerListText =
         HttpGetText(config_.siteUrl + QStringLiteral("/vpn/list.txt"), QString(), 15);
+    if (ending_) return;
     const ServerList list = parseServerList(state_.ServerListText);
     if (!list.reached) {
         LogLine(QStringLiteral("服务器连接失败,请稍候重试......"));

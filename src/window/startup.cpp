@@ -2,6 +2,7 @@
 #include "frmtunrell.h"
 
 #include "connection/dialcommands.h"
+#include "eventwait.h"
 #include "platform/bulletinview.h"
 #include "platform/platform.h"
 #include "web/publicaddress.h"
@@ -10,28 +11,11 @@
 #include <QAction>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QTimer>
-
-namespace {
-
-// Looks at the lookup page at most once a second: a host that refuses at once must not
-// turn the retries into a busy loop.
-constexpr int MinLookupSpacingMs = 1000;
-
-void waitInEventLoop(int ms) {
-    if (ms <= 0) return;
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-} // namespace
 
 void frmtunrell::Form_Load() {
     // A failure in the first steps skips the rest of them; the public address and the
@@ -57,12 +41,16 @@ void frmtunrell::Form_Load() {
                        [this](const QString& line) { LogLine(line); });
     } catch (const std::exception&) {
     }
-    findPublicAddress();
+    if (ending_ || !findPublicAddress()) return;
     LogLine(QStringLiteral("您当前的IP地址是: ") + state_.PublicAddress);
     Command3_Click();
+    if (ending_) return;
+    // Idle, whatever the first steps skipped: "连接" on, "断开" off.
     startupDone_ = true;
     Command1->setEnabled(true);
     M_link->setEnabled(true);
+    Command2->setEnabled(false);
+    M_clock->setEnabled(false);
 }
 
 void frmtunrell::fillAboutPanel() {
@@ -80,16 +68,17 @@ void frmtunrell::fillAboutPanel() {
 // Asks the lookup page until it gives a non-empty address: the connection monitor compares
 // against it. While it gives none, the window is shown with one line saying so, and the
 // user can quit through the usual confirmation.
-void frmtunrell::findPublicAddress() {
+bool frmtunrell::findPublicAddress() {
     bool announced = false;
     for (;;) {
         QElapsedTimer attempt;
         attempt.start();
         const LookupResult result =
             LookupPublicAddress(config_.lookupUrl, config_.lookupLimitSeconds);
+        if (ending_) return false;
         if (result.kind == LookupResult::Address && !result.address.isEmpty()) {
             state_.PublicAddress = result.address;
-            return;
+            return true;
         }
         if (!announced) {
             show();
@@ -97,5 +86,6 @@ void frmtunrell::findPublicAddress() {
             announced = true;
         }
         waitInEventLoop(MinLookupSpacingMs - int(attempt.elapsed()));
+        if (ending_) return false;
     }
 }
