@@ -368,6 +368,49 @@ private slots:
         QCOMPARE(platform.endings, QList<int>{0});
     }
 
+    // A start-up held up on the network shows the window after 2 s, says what it waits for,
+    // and keeps everything that starts work unusable until it has finished.
+    void slowStartIsVisible_data() {
+        QTest::addColumn<std::string>("held"); // the path that answers late
+        QTest::addColumn<QString>("waitLine");
+        QTest::newRow("version file") << std::string("/version/tunrell.txt")
+                                      << "正在检查软件版本,请稍候......";
+        QTest::newRow("lookup page") << std::string("/ip2city.asp") << "正在获取您的IP地址,请稍候......";
+        QTest::newRow("server list") << std::string("/vpn/list.txt") << "正在获取服务器列表,请稍候......";
+    }
+    void slowStartIsVisible() {
+        QFETCH(std::string, held);
+        QFETCH(QString, waitLine);
+        TestSite site;
+        const std::string answer = held == "/ip2city.asp"       ? "[127.0.0.1]"
+                                   : held == "/vpn/list.txt"    ? TestSite::List
+                                                                : "2.1";
+        site.server.route(held, site.server.text(answer, "text/plain; charset=utf-8", 200, 2600));
+        FakePlatform platform;
+        frmtunrell window(site.config(), platform);
+        QStringList usable;
+        QStringList lines;
+        QTimer::singleShot(2300, [&] {
+            QVERIFY(window.isVisible());
+            lines = logLines(window);
+            for (const char* name : {"Command1", "Command2", "List1"})
+                if (child(window, name)->isEnabled()) usable << name;
+            for (const char* name : {"M_link", "M_clock"})
+                if (child<QAction>(window, name)->isEnabled()) usable << name;
+        });
+        QTimer::singleShot(1800, [&] { QVERIFY(!window.isVisible()); });
+        window.Form_Load();
+        QCOMPARE(lines.count(waitLine), 1);
+        QCOMPARE(lines.last(), waitLine);
+        QCOMPARE(usable, QStringList());
+        // Start-up's own lines follow as always.
+        QStringList after = logLines(window);
+        after.removeOne(waitLine);
+        QCOMPARE(after, (QStringList{"程序初始化成功.......", AddressLine + "127.0.0.1",
+                                     "服务器连接成功,服务器载入中......", "成功获取服务器信息 3台"}));
+        QVERIFY(child(window, "Command1")->isEnabled() && child(window, "List1")->isEnabled());
+    }
+
     // Cancel at the exit question keeps everything as it was.
     void exitCancelled() {
         FakePlatform platform;

@@ -68,9 +68,13 @@ frmtunrell::frmtunrell(const AppConfig& config, Platform& platform, QWidget* par
         if (cancel) session.cancel();
         session.release();
     });
-    // Nothing connects before start-up has the public address to compare against.
+    // Nothing that starts work is usable before start-up has finished: there is no public
+    // address to compare against yet, and no list.
     Command1->setEnabled(false);
     M_link->setEnabled(false);
+    Command2->setEnabled(false);
+    M_clock->setEnabled(false);
+    List1->setEnabled(false);
 }
 
 frmtunrell::~frmtunrell() = default;

@@ -69,6 +69,7 @@ private:
     void buildMenus();
     void fillAboutPanel();
     bool findPublicAddress();
+    void waitingFor(const QString& what);
     bool lookUpCurrentAddress(int& errors, bool repeatOnEmpty);
     void showBulletin();
     void StartPagePrompt(PromptForm form);
@@ -84,6 +85,8 @@ private:
     ConnectorState state_;
     bool startupDone_ = false; // the public address is known and the list was asked for
     bool ending_ = false;      // the exit was confirmed: nothing more happens
+    QTimer* startupNotice_ = nullptr;
+    QString waitingFor_; // what start-up waits for on the network now
 
     QTabWidget* SSTab1 = nullptr;
     QPushButton* Command1 = nullptr;

@@ -15,7 +15,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QListWidget>
 #include <QScreen>
+#include <QTimer>
 
 void frmtunrell::Form_Load() {
     // A failure in the first steps skips the rest of them; the public address and the
@@ -36,21 +38,42 @@ void frmtunrell::Form_Load() {
         StartPagePrompt(PromptForm::Startup);
         Command2->setEnabled(false);
         M_clock->setEnabled(false);
+        waitingFor(QStringLiteral("正在检查软件版本,请稍候......"));
         CheckForUpdate(config_.siteUrl,
                        runningVersionText(config_.versionMajor, config_.versionMinor), platform_,
                        [this](const QString& line) { LogLine(line); });
     } catch (const std::exception&) {
     }
+    waitingFor(QStringLiteral("正在获取您的IP地址,请稍候......"));
     if (ending_ || !findPublicAddress()) return;
     LogLine(QStringLiteral("您当前的IP地址是: ") + state_.PublicAddress);
+    waitingFor(QStringLiteral("正在获取服务器列表,请稍候......"));
     Command3_Click();
+    startupNotice_->stop();
     if (ending_) return;
     // Idle, whatever the first steps skipped: "连接" on, "断开" off.
     startupDone_ = true;
     Command1->setEnabled(true);
     M_link->setEnabled(true);
+    List1->setEnabled(true);
     Command2->setEnabled(false);
     M_clock->setEnabled(false);
+}
+
+// Start-up that has waited on the network for 2 s shows the window and says what it waits
+// for; the clock starts with the first wait.
+void frmtunrell::waitingFor(const QString& what) {
+    waitingFor_ = what;
+    if (startupNotice_) return;
+    startupNotice_ = new QTimer(this);
+    startupNotice_->setSingleShot(true);
+    startupNotice_->setTimerType(Qt::PreciseTimer);
+    connect(startupNotice_, &QTimer::timeout, this, [this] {
+        if (isVisible() || ending_) return;
+        show();
+        LogLine(waitingFor_);
+    });
+    startupNotice_->start(2000);
 }
 
 void frmtunrell::fillAboutPanel() {
