@@ -175,6 +175,19 @@ private slots:
         QTest::newRow("pause and sweep") << "35" << int(ConnectionPhase::ReconnectPause);
         QTest::newRow("pause") << "5" << int(ConnectionPhase::ReconnectPause);
     }
+    void phaseTexts_data() {
+        QTest::addColumn<int>("phase");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("idle") << int(ConnectionPhase::Idle) << "未连接";
+        QTest::newRow("dialing") << int(ConnectionPhase::Dialing) << "正在连接......";
+        QTest::newRow("connected: its clock") << int(ConnectionPhase::Connected) << "已连接, 连接计时: 1-5";
+        QTest::newRow("pause: its clock") << int(ConnectionPhase::ReconnectPause) << "等待重连, 重连计时: 2-0";
+    }
+    void phaseTexts() {
+        QFETCH(int, phase);
+        QTEST(phaseText(ConnectionPhase(phase), 65, 120), "text");
+    }
+
     void phase() {
         QFETCH(QString, running);
         const RunningTimers timers{running.contains('1'), running.contains('2'),

@@ -23,3 +23,15 @@ ConnectionPhase connectionPhase(const RunningTimers& timers) {
     if (timers.reconnectPause || timers.windowSweep) return ConnectionPhase::ReconnectPause;
     return ConnectionPhase::Idle;
 }
+
+QString phaseText(ConnectionPhase phase, qint16 connectedTicks, qint16 pauseTicks) {
+    switch (phase) {
+    case ConnectionPhase::Idle: return QStringLiteral("未连接");
+    case ConnectionPhase::Dialing: return QStringLiteral("正在连接......");
+    case ConnectionPhase::Connected:
+        return QStringLiteral("已连接, ") + clockLabel(ConnectionClockPrefix, connectedTicks);
+    case ConnectionPhase::ReconnectPause:
+        return QStringLiteral("等待重连, ") + clockLabel(PauseClockPrefix, pauseTicks);
+    }
+    return QString();
+}

@@ -32,3 +32,6 @@ struct RunningTimers {
     bool reconnectPause = false;  // Timer5
 };
 ConnectionPhase connectionPhase(const RunningTimers& timers);
+
+// The phase in a few words, with the time of the clock that runs in it.
+QString phaseText(ConnectionPhase phase, qint16 connectedTicks, qint16 pauseTicks);

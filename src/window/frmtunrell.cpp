@@ -3,6 +3,7 @@
 #include "connection/dialcommands.h"
 #include "platform/bulletinview.h"
 #include "platform/platform.h"
+#include "platform/trayicon.h"
 #include "servernamedelegate.h"
 
 #include <QApplication>
@@ -55,6 +56,15 @@ frmtunrell::frmtunrell(const AppConfig& config, Platform& platform, QWidget* par
     buildControls();
     buildMenus();
     setFixedSize(WindowWidth, WindowHeight);
+    tray_ = new TrayIcon(windowIcon(), this);
+    connect(tray_, &TrayIcon::doubleClicked, this, &frmtunrell::restoreFromTray);
+    trayTip_ = new QTimer(this);
+    trayTip_->setInterval(1000);
+    connect(trayTip_, &QTimer::timeout, this, [this] { tray_->setToolTip(trayToolTip()); });
+    for (QLabel* link : {Image1, lblbbs, lblfeedback}) {
+        link->installEventFilter(this);
+        link->setMouseTracking(true);
+    }
     connect(Command1, &QPushButton::clicked, this, &frmtunrell::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frmtunrell::Command2_Click);
     // Logging out asks the same question as the close box.
@@ -230,6 +240,7 @@ void frmtunrell::buildMenus() {
     connect(M_clock, &QAction::triggered, this, &frmtunrell::Command2_Click);
     connect(M_exit, &QAction::triggered, this, &QWidget::close);
     connect(M_Ct, &QAction::triggered, this, &frmtunrell::M_Ct_Click);
+    connect(M_lblfeedback, &QAction::triggered, this, &frmtunrell::lblfeedback_Click);
     connect(M_msg, &QAction::triggered, this, [this] { SSTab1->setCurrentIndex(2); });
     connect(M_about, &QAction::triggered, this, [this] { SSTab1->setCurrentIndex(0); });
 }

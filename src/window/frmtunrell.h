@@ -17,6 +17,7 @@ class QListWidget;
 class QPushButton;
 class QTabWidget;
 class QTimer;
+class TrayIcon;
 
 // The connector's one window. It owns all state of the program; its handlers, named after
 // the control and event they serve, hold the program's logic. Every control carries its name
@@ -44,6 +45,11 @@ public:
     void Timer3_Timer();   // the sweep of "网络连接" windows after a drop
     void Timer4_Timer();   // the connection clock
     void Timer5_Timer();   // the reconnect pause
+    void Image1_Click();      // opens the maker's home page
+    void lblbbs_Click();      // opens the forum
+    void lblfeedback_Click(); // opens the guest book
+    // Shows the window, back from the notification area, in front of the others.
+    void bringToFront();
     // Asks whether to quit; on OK hangs up and ends the program. True keeps the window.
     bool Form_QueryUnload();
 
@@ -61,6 +67,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     enum class PromptForm { Startup, Menu };
@@ -72,6 +80,10 @@ private:
     void waitingFor(const QString& what);
     bool lookUpCurrentAddress(int& errors, bool repeatOnEmpty);
     void showBulletin();
+    void Form_Resize();
+    void restoreFromTray();
+    QString trayToolTip() const;
+    void openLink(const QString& path);
     void StartPagePrompt(PromptForm form);
     void selectConnectionType(int index);
     void selectServer(int row);
@@ -87,6 +99,9 @@ private:
     bool ending_ = false;      // the exit was confirmed: nothing more happens
     QTimer* startupNotice_ = nullptr;
     QString waitingFor_; // what start-up waits for on the network now
+    TrayIcon* tray_ = nullptr;
+    QTimer* trayTip_ = nullptr; // keeps the icon's tooltip up to date
+    bool toldNoBrowser_ = false;
 
     QTabWidget* SSTab1 = nullptr;
     QPushButton* Command1 = nullptr;

@@ -7,6 +7,7 @@
 #include "eventwait.h"
 #include "platform/bulletinview.h"
 #include "platform/platform.h"
+#include "platform/trayicon.h"
 #include "web/publicaddress.h"
 
 #include <QAction>
@@ -76,7 +77,9 @@ void frmtunrell::Timer2_Timer() {
     Timer4->stop();
     Label3->setText(ClockResetText);
     state_.ConnectedSeconds = 0;
-    LogLine(QStringLiteral("连接已断开,5分钟后可重新连接."));
+    const QString dropped = QStringLiteral("连接已断开,5分钟后可重新连接.");
+    LogLine(dropped);
+    if (tray_->shown()) tray_->notify(VpnEntryName, dropped);
     switchOn(Timer3);
     Timer2->stop();
     switchOn(Timer5);

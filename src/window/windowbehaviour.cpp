@@ -1,0 +1,84 @@
+// The window as a desktop window: minimising into the notification area and coming back,
+// and the about tab's links to the maker's pages.
+#include "frmtunrell.h"
+
+#include "connection/dialcommands.h"
+#include "platform/platform.h"
+#include "platform/trayicon.h"
+
+#include <QEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QTimer>
+
+void frmtunrell::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) Form_Resize();
+}
+
+// Minimised, the window leaves the taskbar for an icon in the notification area. Without a
+// notification area it stays an ordinary minimised window: hidden, it could not come back.
+void frmtunrell::Form_Resize() {
+    if (!isMinimized() || !TrayIcon::available() || tray_->shown()) return;
+    tray_->add(trayToolTip());
+    trayTip_->start();
+    QTimer::singleShot(0, this, [this] {
+        if (tray_->shown()) hide();
+    });
+}
+
+void frmtunrell::restoreFromTray() {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    tray_->remove();
+    trayTip_->stop();
+}
+
+void frmtunrell::bringToFront() {
+    restoreFromTray();
+    raise();
+    activateWindow();
+}
+
+QString frmtunrell::trayToolTip() const {
+    return VpnEntryName + u'\n' +
+           phaseText(phase(), state_.ConnectedSeconds, state_.ReconnectPauseSeconds);
+}
+
+void frmtunrell::openLink(const QString& path) {
+    const QString address = config_.siteUrl + path;
+    if (platform_.launch(QStringLiteral("explorer.exe ") + address, 2) || toldNoBrowser_) return;
+    toldNoBrowser_ = true;
+    platform_.messageBox(QStringLiteral("无法打开浏览器,请在浏览器中访问 ") + address,
+                         QStringLiteral("提示"), 0);
+}
+
+void frmtunrell::Image1_Click() {
+    openLink(QString());
+}
+
+void frmtunrell::lblbbs_Click() {
+    openLink(QStringLiteral("/bbs/"));
+}
+
+void frmtunrell::lblfeedback_Click() {
+    openLink(QStringLiteral("/writebook.asp"));
+}
+
+bool frmtunrell::eventFilter(QObject* watched, QEvent* event) {
+    const bool link = watched == lblbbs || watched == lblfeedback;
+    if (link && (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter)) {
+        // A link the pointer has touched stays red.
+        auto* label = static_cast<QLabel*>(watched);
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
+        label->setPalette(palette);
+    }
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (watched == Image1) Image1_Click();
+        if (watched == lblbbs) lblbbs_Click();
+        if (watched == lblfeedback) lblfeedback_Click();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
