@@ -17,6 +17,7 @@ public:
     void remove();
     bool shown() const { return icon_.isVisible(); }
     QRect geometry() const { return icon_.geometry(); } // on the screen, where known
+    QString toolTip() const { return icon_.toolTip(); }
     void setToolTip(const QString& toolTip) { icon_.setToolTip(toolTip); }
     // A passing message next to the icon.
     void notify(const QString& title, const QString& text);
