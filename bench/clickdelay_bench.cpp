@@ -3,6 +3,7 @@
 // time the whole wait cost.
 //   clickdelay-bench [clicks] [hold seconds]     (default 200 clicks, 10 s)
 #include "connector.h"
+#include "processortime.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -12,18 +13,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <deque>
-#include <sys/resource.h>
-
-namespace {
-
-double processorSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-} // namespace
 
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -1,24 +1,13 @@
 // Measures what a fetch costs while it waits for a server that never answers: wall time and
 // processor time of the whole process (the fetch, Qt's network thread and the silent server).
 //   httpwait-bench [seconds]     (default 20, the limit of a public-address lookup)
+#include "processortime.h"
 #include "testserver.h"
 #include "web/httpgettext.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <cstdio>
-#include <sys/resource.h>
-
-namespace {
-
-double processorSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-} // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);

@@ -7,7 +7,8 @@ ensure_packages "${BUILD_PACKAGES[@]}" xvfb xauth xdotool imagemagick xdg-utils
 build
 
 started=()
-stop_all() { for pid in "${started[@]}"; do kill "$pid" 2>/dev/null || true; done; }
+# Stops what was started, the last first (the connector before its display).
+stop_all() { for ((i = ${#started[@]} - 1; i >= 0; i--)); do kill "${started[i]}" 2>/dev/null || true; done; }
 trap stop_all EXIT
 
 # Waits up to 10 s until something listens on 127.0.0.1:$1.
