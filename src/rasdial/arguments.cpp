@@ -1,0 +1,86 @@
+#include "arguments.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace rasdial {
+
+namespace {
+
+enum class Switch { None, Disconnect, Unsupported };
+
+std::string upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return char(std::toupper(c)); });
+    return text;
+}
+
+// Windows' switches; any other word, also one starting with "/", is a value (a password may
+// well start with a slash).
+Switch switchOf(const std::string& argument) {
+    if (argument.size() < 2 || argument[0] != '/') return Switch::None;
+    const std::string name = upper(argument.substr(1, argument.find(':') - 1));
+    if (name == "DISCONNECT" || name == "D") return Switch::Disconnect;
+    for (const char* other : {"DOMAIN", "PHONE", "CALLBACK", "PHONEBOOK", "PREFIXSUFFIX"})
+        if (name == other) return Switch::Unsupported;
+    return Switch::None;
+}
+
+Command usage(std::string problem) {
+    Command command;
+    command.problem = std::move(problem);
+    return command;
+}
+
+} // namespace
+
+Command parseArguments(const std::vector<std::string>& arguments) {
+    if (arguments.size() > MaxArguments) return usage("too many arguments");
+    std::vector<std::string> values;
+    bool disconnect = false;
+    for (const std::string& argument : arguments) {
+        switch (switchOf(argument)) {
+        case Switch::Disconnect: disconnect = true; break;
+        case Switch::Unsupported:
+            return usage("the switch " + argument.substr(0, argument.find(':')) +
+                         " is not supported here");
+        case Switch::None: values.push_back(argument); break;
+        }
+    }
+    Command command;
+    if (values.empty()) {
+        if (disconnect) return usage("name the entry to hang up");
+        command.action = Action::List;
+        return command;
+    }
+    if (values[0].size() > MaxEntryBytes) return usage("the entry name is too long");
+    command.entry = values[0];
+    if (disconnect) {
+        if (values.size() > 1) return usage("/DISCONNECT takes only the entry name");
+        command.action = Action::HangUp;
+        return command;
+    }
+    if (values.size() > 3) return usage("too many values: ENTRY [USER [PASSWORD]]");
+    if (values.size() > 1) command.user = values[1];
+    if (values.size() > 2) command.password = values[2];
+    if (command.user.size() > MaxUserBytes) return usage("the user name is too long");
+    if (command.password.size() > MaxPasswordBytes) return usage("the password is too long");
+    command.action = Action::Dial;
+    return command;
+}
+
+int passwordPosition(const std::vector<std::string>& arguments) {
+    int values = 0;
+    for (std::size_t i = 0; i < arguments.size(); ++i)
+        if (switchOf(arguments[i]) == Switch::None && ++values == 3) return int(i);
+    return -1;
+}
+
+const char* usageText() {
+    return "USAGE:\n"
+           "        rasdial entryname [username [password]]\n"
+           "        rasdial entryname /DISCONNECT\n"
+           "        rasdial\n";
+}
+
+} // namespace rasdial

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The command line of the dial tool, the same as Windows' rasdial:
+//   rasdial ENTRY [USER [PASSWORD]]    dial ENTRY of the user's phonebook
+//   rasdial ENTRY /DISCONNECT          hang ENTRY up (also /d, any case)
+//   rasdial                            list the entries that are connected
+namespace rasdial {
+
+constexpr std::size_t MaxArguments = 8;
+constexpr std::size_t MaxEntryBytes = 256;    // Windows' longest entry name
+constexpr std::size_t MaxUserBytes = 256;     // Windows' longest user name
+constexpr std::size_t MaxPasswordBytes = 255; // what pppd keeps of a secret
+
+enum class Action { List, Dial, HangUp, Usage };
+
+struct Command {
+    Action action = Action::Usage;
+    std::string entry;
+    std::string user;
+    std::string password;
+    std::string problem; // for Usage: what is wrong, one line
+};
+
+// The arguments after the program name.
+Command parseArguments(const std::vector<std::string>& arguments);
+
+// Where the password stands among the arguments after the program name (the third one that is
+// not a switch), or -1. main() blanks it there before anything else happens.
+int passwordPosition(const std::vector<std::string>& arguments);
+
+// The command summary printed with a usage error.
+const char* usageText();
+
+} // namespace rasdial

@@ -1,0 +1,35 @@
+// rasdial: dials and hangs up the entries of the user's dial-up phonebook, with the command
+// line and the messages of Windows' tool of that name.
+#include "frontend.h"
+#include "linkcontrol.h"
+#include "rasdialerrors.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+int main(int argc, char* argv[]) {
+    // First of all, blank the password where it stands in our own arguments, so that
+    // /proc/PID/cmdline of this process no longer shows it.
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    const int password = rasdial::passwordPosition(arguments);
+    if (password >= 0) std::memset(argv[password + 1], 0, std::strlen(argv[password + 1]));
+
+    const rasdial::ToolPaths& paths = rasdial::toolPaths();
+    if (argc == 2 && std::strcmp(argv[1], rasdial::LinkHelperSwitch) == 0)
+        return rasdial::exitStatus(rasdial::runLinkHelper(paths, environ));
+
+    // A setuid rasdial would hand root to the user's side: pkexec is the way up.
+    if (getuid() != geteuid()) {
+        std::fprintf(stderr, "rasdial: must not be installed setuid; dialling uses pkexec\n");
+        return rasdial::exitStatus(rasdial::AccessDenied);
+    }
+    char self[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) return rasdial::exitStatus(rasdial::AccessDenied);
+    const rasdial::Command command = rasdial::parseArguments(arguments);
+    return rasdial::runCommand(command, paths, std::string(self, std::size_t(length)));
+}

@@ -1,0 +1,109 @@
+#include "pppdoptions.h"
+
+#include "platform/raslayout.h"
+#include "rasdialerrors.h"
+
+#include <cstdio>
+
+namespace rasdial {
+
+std::string safeLinkName(std::string_view entry) {
+    std::string plain;
+    for (const char c : entry) {
+        const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                          (c >= '0' && c <= '9') || c == '-' || c == '_';
+        if (safe && plain.size() < 32) plain += c;
+    }
+    std::uint64_t hash = 0xcbf29ce484222325u; // FNV-1a, 64 bits
+    for (const char c : entry) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 0x100000001b3u;
+    }
+    char digits[17];
+    std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
+    return "rasdial-" + (plain.empty() ? std::string() : plain + '-') + std::string(digits, 12);
+}
+
+std::vector<std::string> pppdArguments(const LinkRequest& request, const std::string& pptpProgram) {
+    using namespace ras;
+    std::vector<std::string> args{
+        // pppd runs this through the shell: it holds our own program path, the checked
+        // address and a fixed option, nothing else.
+        "pty", pptpProgram + ' ' + request.server + " --nolaunchpppd",
+        "linkname", safeLinkName(request.entry),
+        "user", request.user,
+        "plugin", "passwordfd.so", "passwordfd", std::to_string(PasswordFd),
+        // pppd returns once the link is up (or has failed), leaving it running.
+        "updetach",
+        // The server does not authenticate to us; we never use EAP.
+        "noauth", "refuse-eap"};
+
+    // pppd cannot ask for encryption without insisting on it: optional encryption is dialled
+    // as required, so a link is never left unencrypted without the user knowing.
+    const bool mppe = request.encryption != ET_None;
+    if (request.encryption == ET_RequireMax) args.push_back("require-mppe-128");
+    else if (mppe) args.push_back("require-mppe");
+    else args.push_back("nomppe");
+
+    // The entry names the protocols it allows; none named means all. MPPE's keys come only
+    // from MS-CHAP, so PAP and CHAP are refused when encryption is required.
+    const std::uint32_t auth = RASEO_RequirePAP | RASEO_RequireSPAP | RASEO_RequireCHAP |
+                               RASEO_RequireMsCHAP | RASEO_RequireMsCHAP2;
+    const bool all = !(request.options & auth);
+    const auto allows = [&](std::uint32_t bit) { return all || (request.options & bit); };
+    if (mppe || !allows(RASEO_RequirePAP)) args.push_back("refuse-pap");
+    if (mppe || !allows(RASEO_RequireCHAP)) args.push_back("refuse-chap");
+    if (!allows(RASEO_RequireMsCHAP)) args.push_back("refuse-mschap");
+    if (!allows(RASEO_RequireMsCHAP2)) args.push_back("refuse-mschap-v2");
+
+    // Compression schemes of Linux pppd that Windows servers do not speak.
+    args.insert(args.end(), {"nobsdcomp", "nodeflate"});
+    if (request.options & RASEO_RemoteDefaultGateway)
+        args.insert(args.end(), {"defaultroute", "replacedefaultroute"});
+    args.insert(args.end(), {"usepeerdns", "noipv6", "lcp-echo-interval", "30",
+                             "lcp-echo-failure", "5"});
+
+    // Redials: the first attempt and redialCount more, redialPause seconds apart; pppd also
+    // redials a dropped link, as the entry's "reconnect if dropped" asks.
+    constexpr std::uint32_t ReconnectIfDropped = 0x100;
+    if (request.redialCount > 0 || (request.options2 & ReconnectIfDropped))
+        args.insert(args.end(), {"persist", "maxfail", std::to_string(request.redialCount + 1),
+                                 "holdoff", std::to_string(request.redialPause)});
+    return args;
+}
+
+int dialLimitSeconds(const LinkRequest& request) {
+    // An attempt ends within about a minute (the TCP connect, LCP's ten tries of 3 s, the
+    // authentication); allow two.
+    const int attempts = int(request.redialCount) + 1;
+    return attempts * 120 + int(request.redialCount) * int(request.redialPause);
+}
+
+int codeForPppdExit(int status) {
+    switch (status) {
+    case 0: return Success;
+    case 5: return UserDisconnection;     // SIGTERM or SIGHUP: hung up while dialling
+    case 19: return AuthenticationFailed; // we failed to authenticate to the server
+    default: return TunnelFailed;
+    }
+}
+
+std::string pppdExitReason(int status) {
+    switch (status) {
+    case 1: return "an immediately fatal error";
+    case 2: return "an error in the options";
+    case 3: return "not run as root";
+    case 4: return "the kernel has no PPP support";
+    case 5: return "hung up by a signal";
+    case 8: return "the pptp client failed";
+    case 9: return "the pptp client could not be run";
+    case 10: return "the PPP negotiation failed";
+    case 11: return "the server refused to authenticate";
+    case 15: return "the server stopped answering";
+    case 16: return "the link was closed";
+    case 19: return "authentication failed";
+    default: return "exit status " + std::to_string(status);
+    }
+}
+
+} // namespace rasdial

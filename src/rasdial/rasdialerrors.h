@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+// The outcomes of the dial tool, numbered and worded as Windows' remote-access errors, so that
+// scripts written for Windows' rasdial read them the same way.
+namespace rasdial {
+
+enum Code : int {
+    Success = 0,
+    Usage = 1,                  // not a remote-access error: the command line was wrong
+    AccessDenied = 5,           // the privileged part could not be reached or refused to run
+    CannotOpenPhonebook = 621,
+    CannotFindEntry = 623,
+    CorruptPhonebook = 625,
+    UserDisconnection = 631,
+    NotConnected = 668,
+    AuthenticationFailed = 691,
+    AlreadyDialing = 756,
+    TunnelFailed = 800,
+};
+
+// "Remote Access error 623 - The system could not find the phone book entry for this
+// connection." (no line end).
+std::string errorLine(int code);
+
+// The process exit status for a code. Linux keeps only the low 8 bits of a status, so 623
+// leaves the process as 111; the printed error line carries the whole number.
+int exitStatus(int code);
+
+} // namespace rasdial

@@ -1,0 +1,44 @@
+#include "toolpaths.h"
+
+#include <cstdlib>
+
+namespace rasdial {
+
+namespace {
+
+ToolPaths makePaths() {
+    ToolPaths paths;
+#ifdef RASDIAL_TEST_HOOKS
+    const auto take = [](const char* name, std::string& target) {
+        if (const char* value = std::getenv(name)) target = value;
+    };
+    take("RASDIAL_TEST_PPPD", paths.pppd);
+    take("RASDIAL_TEST_PPTP", paths.pptp);
+    take("RASDIAL_TEST_RUNDIR", paths.pidDir);
+    if (const char* pkexec = std::getenv("RASDIAL_TEST_PKEXEC")) {
+        paths.pkexec = pkexec;
+        paths.alwaysElevate = true;
+    }
+    paths.requireRoot = false;
+    paths.testHooks = true;
+#endif
+    return paths;
+}
+
+} // namespace
+
+const ToolPaths& toolPaths() {
+    static const ToolPaths paths = makePaths();
+    return paths;
+}
+
+std::vector<std::string> privilegedEnvironment() {
+    std::vector<std::string> environment{"PATH=/usr/sbin:/usr/bin:/sbin:/bin"};
+#ifdef RASDIAL_TEST_HOOKS
+    for (const char* name : {"RASDIAL_TEST_PPPD", "RASDIAL_TEST_PPTP", "RASDIAL_TEST_RUNDIR"})
+        if (const char* value = std::getenv(name)) environment.push_back(std::string(name) + '=' + value);
+#endif
+    return environment;
+}
+
+} // namespace rasdial

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Where the dial tool finds the programs and folders it works with. The installed tool uses
+// fixed system paths only (toolpaths.cpp). The copy built for the tests (RASDIAL_TEST_HOOKS,
+// never installed) reads them from RASDIAL_TEST_* variables instead, so that its privileged part
+// runs a stand-in pppd in a private folder. Building the hooks into a separate program, rather
+// than honouring variables at run time, means nothing a caller sets can ever steer the
+// installed program, whether it runs through pkexec, sudo or as root.
+namespace rasdial {
+
+struct ToolPaths {
+    std::string pppd = "/usr/sbin/pppd";
+    std::string pptp = "/usr/sbin/pptp";
+    std::string pidDir = "/run"; // where pppd writes ppp-LINK.pid
+    std::string pkexec = "/usr/bin/pkexec";
+    bool alwaysElevate = false; // use pkexec even when already root (tests)
+    bool requireRoot = true;    // the privileged part refuses to run as anyone else
+    bool testHooks = false;
+};
+
+const ToolPaths& toolPaths();
+
+// The whole environment of the privileged part and of pppd: nothing of the caller's.
+std::vector<std::string> privilegedEnvironment();
+
+} // namespace rasdial
