@@ -1,0 +1,372 @@
+// The dial tool as a program, with a stand-in pppd: the options and the password pppd is
+// handed, what other processes can see, hang-up, failures, and hostile input to its
+// privileged part.
+#include "linkrequest.h"
+#include "platform/linux/phonebookfile.h"
+#include "pppdoptions.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <fcntl.h>
+#include <map>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+const QString Entry = QStringLiteral("MiravonVPN网络连接器");
+const QByteArray Password = "Pw-7f3k9";
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int pidfdOpen(pid_t pid) {
+    return int(syscall(SYS_pidfd_open, pid, 0));
+}
+
+// Whether the process behind pidfd has ended (waiting at most ms).
+bool ended(int pidfd, int ms = 0) {
+    pollfd item{pidfd, POLLIN, 0};
+    return poll(&item, 1, ms) > 0;
+}
+
+// The process and all its descendants, from /proc.
+QList<pid_t> processTree(pid_t root) {
+    std::multimap<pid_t, pid_t> children;
+    for (const QString& name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool number = false;
+        const pid_t pid = name.toInt(&number);
+        if (!number) continue;
+        const QByteArray stat = readAll("/proc/" + name + "/stat");
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1) children.emplace(fields[1].toInt(), pid);
+    }
+    QList<pid_t> tree{root};
+    for (int i = 0; i < tree.size(); ++i)
+        for (auto [it, end] = children.equal_range(tree[i]); it != end; ++it) tree << it->second;
+    return tree;
+}
+
+// A folder with a phonebook, a stand-in pppd and the pid-file folder, and the environment that
+// points rasdial-testhooks at them.
+struct World {
+    QTemporaryDir dir;
+
+    World() {
+        QDir(dir.path()).mkpath(QStringLiteral("run"));
+        QFile::copy(QStringLiteral(FAKE_PPPD), path("pppd"));
+        QFile pptp(path("pptp"));
+        pptp.open(QIODevice::WriteOnly);
+        pptp.write("#!/bin/sh\n");
+        pptp.close();
+        pptp.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        writeBook({Entry});
+    }
+    ~World() {
+        // Daemons a test left behind: ours, named by their pid files.
+        for (const QString& name : QDir(path("run")).entryList({"ppp-*.pid"}))
+            if (const int pid = readAll(path("run/" + name)).split('\n').value(0).toInt(); pid > 1)
+                ::kill(pid, SIGKILL);
+    }
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+    QString book() const { return path("config/MiravonVPN/rasphone.pbk"); }
+
+    void writeBook(const QStringList& entries) {
+        phonebook::Book phonebook;
+        for (const QString& name : entries) {
+            phonebook::Entry& entry = phonebook.findOrAdd(name);
+            for (const auto& [key, value] :
+                 {std::pair{"dwSize", "2884"}, {"dwfOptions", "0x3D0D0310"},
+                  {"szLocalPhoneNumber", "203.0.113.10"}, {"dwfNetProtocols", "0x00000004"},
+                  {"dwType", "2"}, {"dwEncryptionType", "3"}, {"dwfOptions2", "0x0000016F"},
+                  {"dwRedialCount", "3"}, {"dwRedialPause", "60"}})
+                entry.set(QLatin1String(key), QLatin1String(value));
+        }
+        QVERIFY(phonebook::write(book(), phonebook));
+    }
+    void behave(const QByteArray& behaviour) {
+        QFile file(path("behaviour"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(behaviour);
+    }
+    pid_t linkPid(const QString& entry) const {
+        const std::string name = rasdial::safeLinkName(entry.toStdString());
+        return readAll(path("run/ppp-" + QString::fromStdString(name) + ".pid")).split('\n')[0].toInt();
+    }
+
+    QProcessEnvironment environment() const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("RASDIAL_SIMULATOR"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), path("config"));
+        env.insert(QStringLiteral("RASDIAL_TEST_PPPD"), path("pppd"));
+        env.insert(QStringLiteral("RASDIAL_TEST_PPTP"), path("pptp"));
+        env.insert(QStringLiteral("RASDIAL_TEST_RUNDIR"), path("run"));
+        // A pkexec that runs its arguments: the same road as an ordinary user's, without polkit.
+        env.insert(QStringLiteral("RASDIAL_TEST_PKEXEC"), QStringLiteral("/usr/bin/env"));
+        return env;
+    }
+
+    // What rasdial hands its privileged part: nothing but the path and the test hooks.
+    QProcessEnvironment helperEnvironment() const {
+        const QProcessEnvironment full = environment();
+        QProcessEnvironment env;
+        env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
+        for (const char* name : {"RASDIAL_TEST_PPPD", "RASDIAL_TEST_PPTP", "RASDIAL_TEST_RUNDIR"})
+            env.insert(QLatin1String(name), full.value(QLatin1String(name)));
+        return env;
+    }
+
+    struct Outcome {
+        int status = -1;
+        QString out, err;
+    };
+    Outcome run(const QStringList& args, const QProcessEnvironment& env,
+                const QByteArray& input = {}) const {
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(RASDIAL_TESTHOOKS), args);
+        process.write(input);
+        process.closeWriteChannel();
+        if (!process.waitForFinished(10000)) process.kill();
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+    Outcome run(const QStringList& args) const { return run(args, environment()); }
+};
+
+} // namespace
+
+class TestRasdialTool : public QObject {
+    Q_OBJECT
+private slots:
+    void dialHandsPppdItsOptionsAndThePassword() {
+        World world;
+        const auto outcome = world.run({Entry, "user", Password});
+        QCOMPARE(outcome.status, 0);
+        QVERIFY2(outcome.out.endsWith("Command completed successfully.\n"), qPrintable(outcome.out));
+        const QList<QByteArray> args = readAll(world.path("ARGS")).split('\n');
+        QCOMPARE(args.value(0), world.path("pppd").toUtf8());
+        QCOMPARE(args.value(1), QByteArray("pty"));
+        QCOMPARE(args.value(2), (world.path("pptp") + " 203.0.113.10 --nolaunchpppd").toUtf8());
+        QVERIFY(args.contains("replacedefaultroute"));
+        QVERIFY(args.contains("require-mppe"));
+        QCOMPARE(args.value(args.indexOf("user") + 1), QByteArray("user"));
+        QCOMPARE(args.value(args.indexOf("maxfail") + 1), QByteArray("4"));
+        QCOMPARE(readAll(world.path("PASSWORD")), Password);
+        // The link stays up after the tool has ended, and the pid file names it.
+        const pid_t daemon = world.linkPid(Entry);
+        QVERIFY(daemon > 1);
+        QCOMPARE(::kill(daemon, 0), 0);
+        QVERIFY(!readAll(QStringLiteral("/proc/%1/cmdline").arg(daemon)).contains(Password));
+        QVERIFY(!readAll(QStringLiteral("/proc/%1/environ").arg(daemon)).contains(Password));
+        // A second dial says so and starts nothing.
+        QFile::remove(world.path("ARGS"));
+        const auto again = world.run({Entry, "user", Password});
+        QCOMPARE(again.status, 0);
+        QVERIFY2(again.out.contains("You are already connected to " + Entry), qPrintable(again.out));
+        QVERIFY(!QFile::exists(world.path("ARGS")));
+        QCOMPARE(world.linkPid(Entry), daemon);
+    }
+
+    void passwordSeenByNoOtherProcess() {
+        World world;
+        world.behave("hold");
+        for (const char* fifo : {"ready", "go"}) QCOMPARE(mkfifo(qPrintable(world.path(fifo)), 0600), 0);
+        const int ready = open(qPrintable(world.path("ready")), O_RDONLY | O_NONBLOCK);
+        QVERIFY(ready >= 0);
+        QProcess rasdial;
+        rasdial.setProcessEnvironment(world.environment());
+        rasdial.start(QStringLiteral(RASDIAL_TESTHOOKS), {Entry, "user", Password});
+        QVERIFY(rasdial.waitForStarted());
+        // The stand-in says "ready" while it holds: rasdial, its privileged part and "pppd"
+        // are all running now.
+        pollfd item{ready, POLLIN, 0};
+        QCOMPARE(poll(&item, 1, 5000), 1);
+        const QList<pid_t> tree = processTree(pid_t(rasdial.processId()));
+        QVERIFY2(tree.size() >= 3, qPrintable(QString::number(tree.size())));
+        for (const pid_t pid : tree) {
+            const QByteArray cmdline = readAll(QStringLiteral("/proc/%1/cmdline").arg(pid));
+            QVERIFY(!cmdline.isEmpty());
+            QVERIFY2(!cmdline.contains(Password), cmdline.constData());
+            QVERIFY(!readAll(QStringLiteral("/proc/%1/environ").arg(pid)).contains(Password));
+        }
+        // The tool's own arguments still show the rest: the check reads the right process.
+        QVERIFY(readAll(QStringLiteral("/proc/%1/cmdline").arg(rasdial.processId())).contains("\0user\0"));
+        const int go = open(qPrintable(world.path("go")), O_WRONLY);
+        QCOMPARE(write(go, "g", 1), 1);
+        close(go);
+        close(ready);
+        QVERIFY(rasdial.waitForFinished(5000));
+        QCOMPARE(rasdial.exitCode(), 0);
+        QCOMPARE(readAll(world.path("PASSWORD")), Password);
+    }
+
+    void hangUpStopsThatLinkOnly() {
+        World world;
+        const QString other = QStringLiteral("另一个");
+        world.writeBook({Entry, other});
+        QCOMPARE(world.run({Entry, "u", "p"}).status, 0);
+        QCOMPARE(world.run({other, "u", "p"}).status, 0);
+        const int mine = pidfdOpen(world.linkPid(Entry));
+        const int theirs = pidfdOpen(world.linkPid(other));
+        QVERIFY(mine >= 0 && theirs >= 0);
+        QCOMPARE(world.run({}).out,
+                 "Connected to\n" + Entry + "\n" + other + "\nCommand completed successfully.\n");
+
+        const auto outcome = world.run({Entry, "/Disconnect"});
+        QCOMPARE(outcome.status, 0);
+        QVERIFY(ended(mine));
+        QVERIFY(!ended(theirs));
+        QCOMPARE(world.linkPid(Entry), 0); // the stand-in removed its pid file, as pppd does
+        const auto again = world.run({Entry, "/d"});
+        QCOMPARE(again.status, 668 & 0xFF);
+        QVERIFY(again.out.startsWith("Remote Access error 668 - "));
+        close(mine);
+        close(theirs);
+    }
+
+    void pidFileOfAnotherProcessIsNotObeyed() {
+        World world;
+        QProcess sleeper;
+        sleeper.start(QStringLiteral("sleep"), {"30"});
+        QVERIFY(sleeper.waitForStarted());
+        const std::string link = rasdial::safeLinkName(Entry.toStdString());
+        QFile pidFile(world.path("run/ppp-" + QString::fromStdString(link) + ".pid"));
+        QVERIFY(pidFile.open(QIODevice::WriteOnly));
+        pidFile.write(QByteArray::number(sleeper.processId()) + "\nppp0\n");
+        pidFile.close();
+        const auto outcome = world.run({Entry, "/DISCONNECT"});
+        QCOMPARE(outcome.status, 668 & 0xFF);
+        QVERIFY(!sleeper.waitForFinished(200));
+        QCOMPARE(sleeper.state(), QProcess::Running);
+        sleeper.kill();
+        sleeper.waitForFinished();
+    }
+
+    void pppdIgnoringTheSignalIsKilled() {
+        World world;
+        world.behave("stubborn");
+        QCOMPARE(world.run({Entry, "u", "p"}).status, 0);
+        const int link = pidfdOpen(world.linkPid(Entry));
+        QVERIFY(link >= 0);
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(world.run({Entry, "/d"}).status, 0);
+        QVERIFY2(clock.elapsed() >= 1900, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(ended(link));
+        QCOMPARE(world.linkPid(Entry), 0); // removed for the killed pppd
+        close(link);
+    }
+
+    void failures_data() {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("note"); // on standard error
+        QTest::addColumn<bool>("started");
+        QTest::newRow("no such entry") << "" << "其他" << 623 << "" << false;
+        QTest::newRow("phonebook unreadable") << "unreadable" << Entry << 621 << "cannot read" << false;
+        QTest::newRow("phonebook damaged") << "damaged" << Entry << 625 << "not a phonebook" << false;
+        QTest::newRow("pppd missing") << "no pppd" << Entry << 800 << "is missing" << false;
+        QTest::newRow("pkexec missing") << "no pkexec" << Entry << 5 << "pkexec" << false;
+        QTest::newRow("authentication failed") << "fail 19" << Entry << 691 << "pppd: authentication failed" << true;
+        QTest::newRow("negotiation failed") << "fail 10" << Entry << 800 << "negotiation failed" << true;
+    }
+    void failures() {
+        QFETCH(QString, setup);
+        QFETCH(QString, entry);
+        QFETCH(int, code);
+        World world;
+        QProcessEnvironment env = world.environment();
+        if (setup == "unreadable") {
+            QFile::remove(world.book());
+            QVERIFY(QDir().mkpath(world.book())); // a folder where the file should be
+        } else if (setup == "damaged") {
+            QFile file(world.book());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("not = an entry\n[");
+        } else if (setup == "no pppd") {
+            env.insert(QStringLiteral("RASDIAL_TEST_PPPD"), world.path("nothing"));
+        } else if (setup == "no pkexec") {
+            env.insert(QStringLiteral("RASDIAL_TEST_PKEXEC"), world.path("nothing"));
+        } else if (setup.startsWith("fail")) {
+            world.behave(setup.toUtf8());
+        }
+        const auto outcome = world.run({entry, "u", "p"}, env);
+        QCOMPARE(outcome.status, code & 0xFF);
+        QVERIFY2(outcome.out.contains(QStringLiteral("Remote Access error %1 - ").arg(code)),
+                 qPrintable(outcome.out));
+        QFETCH(QString, note);
+        QVERIFY2(outcome.err.contains(note), qPrintable(outcome.err));
+        QTEST(QFile::exists(world.path("ARGS")), "started");
+    }
+
+    void hostileRequests_data() {
+        QTest::addColumn<QByteArray>("from");
+        QTest::addColumn<QByteArray>("to");
+        QTest::addColumn<int>("code");
+        const QByteArray server = "szLocalPhoneNumber=203.0.113.10\n";
+        QTest::newRow("sound request") << QByteArray() << QByteArray() << 0;
+        QTest::newRow("command after ;") << server << QByteArray("szLocalPhoneNumber=1.2.3.4; touch /tmp/x\n") << 625;
+        QTest::newRow("blanks") << server << QByteArray("szLocalPhoneNumber=1.2.3.4 --opt\n") << 625;
+        QTest::newRow("quote") << server << QByteArray("szLocalPhoneNumber=1.2.3.4\"x\n") << 625;
+        QTest::newRow("escaped newline") << server << QByteArray("szLocalPhoneNumber=1.2.3.4\\nid\n") << 625;
+        QTest::newRow("leading hyphen") << server << QByteArray("szLocalPhoneNumber=--opt\n") << 625;
+        QTest::newRow("server given twice") << server << server + server << 625;
+        QTest::newRow("missing password") << QByteArray("password=p\n") << QByteArray() << 625;
+        QTest::newRow("unknown key") << server << server + "file=/etc/shadow\n" << 625;
+        QTest::newRow("password of 256") << QByteArray("password=p\n") << "password=" + QByteArray(256, 'p') + "\n" << 625;
+        QTest::newRow("entry of 257") << "entry=" + Entry.toUtf8() + "\n" << "entry=" + QByteArray(257, 'e') + "\n" << 625;
+        QTest::newRow("request over 4 KiB") << QByteArray("user=u\n") << "user=" + QByteArray(5000, 'u') + "\n" << 625;
+        QTest::newRow("raw control byte") << QByteArray("user=u\n") << QByteArray("user=u\rv\n") << 625;
+        QTest::newRow("negative pause") << QByteArray("dwRedialPause=60\n") << QByteArray("dwRedialPause=-1\n") << 625;
+        QTest::newRow("other format") << QByteArray("rasdial-request 1\n") << QByteArray("rasdial-request 2\n") << 625;
+    }
+    void hostileRequests() {
+        QFETCH(QByteArray, from);
+        QFETCH(QByteArray, to);
+        QFETCH(int, code);
+        World world;
+        rasdial::LinkRequest request;
+        request.entry = Entry.toStdString();
+        request.server = "203.0.113.10";
+        request.options = 0x3D0D0310;
+        request.protocols = 4;
+        request.type = 2;
+        request.encryption = 3;
+        request.redialCount = 3;
+        request.redialPause = 60;
+        request.user = "u";
+        request.password = "p";
+        QByteArray text = QByteArray::fromStdString(rasdial::serializeRequest(request));
+        if (!from.isEmpty()) {
+            QVERIFY(text.contains(from));
+            text.replace(from, to);
+        }
+        const auto outcome = world.run({"--link-helper"}, world.helperEnvironment(), text);
+        QCOMPARE(outcome.status, code & 0xFF);
+        QCOMPARE(QFile::exists(world.path("ARGS")), code == 0);
+    }
+
+    void helperRefusesAForeignEnvironment() {
+        World world;
+        QProcessEnvironment env = world.helperEnvironment();
+        env.insert(QStringLiteral("QT_PLUGIN_PATH"), world.path(""));
+        const auto outcome = world.run({"--link-helper"}, env, "rasdial-request 1\naction=hangup\nentry=E\n");
+        QCOMPARE(outcome.status, 5);
+        QVERIFY2(outcome.err.contains("QT_PLUGIN_PATH"), qPrintable(outcome.err));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRasdialTool)
+#include "tst_rasdialtool.moc"
