@@ -25,6 +25,9 @@ started+=($!)
 wait_for_port 8660 || { echo "the maker site did not start: see build/miravon-site.log"; exit 1; }
 
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
+# The connector's dial tool (build/rasdial) dials the local site's simulated link instead of
+# pppd: a dial with a listed server's account changes the address the lookup page shows.
+export RASDIAL_SIMULATOR=http://127.0.0.1:8660
 if [ -n "${DISPLAY:-}" ]; then
     build/miravon-vpn
     exit 0
