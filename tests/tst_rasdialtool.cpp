@@ -202,6 +202,10 @@ private slots:
         }
         // The tool's own arguments still show the rest: the check reads the right process.
         QVERIFY(readAll(QStringLiteral("/proc/%1/cmdline").arg(rasdial.processId())).contains("\0user\0"));
+        // Meanwhile a second dial of the entry does not start another pppd.
+        const auto second = world.run({Entry, "user", Password});
+        QCOMPARE(second.status, 756 & 0xFF);
+        QCOMPARE(processTree(pid_t(rasdial.processId())).size(), tree.size());
         const int go = open(qPrintable(world.path("go")), O_WRONLY);
         QCOMPARE(write(go, "g", 1), 1);
         close(go);
@@ -247,6 +251,7 @@ private slots:
         pidFile.close();
         const auto outcome = world.run({Entry, "/DISCONNECT"});
         QCOMPARE(outcome.status, 668 & 0xFF);
+        QVERIFY2(outcome.err.contains("not the pppd of this link"), qPrintable(outcome.err));
         QVERIFY(!sleeper.waitForFinished(200));
         QCOMPARE(sleeper.state(), QProcess::Running);
         sleeper.kill();

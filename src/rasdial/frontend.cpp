@@ -157,8 +157,10 @@ int hangUp(const Command& command, const ToolPaths& paths, const std::string& se
         return exitStatus(simulatedHangUp(site, command.entry));
     }
     // Nothing to hang up needs no root: no password prompt when the connector hangs up a link
-    // that is not there.
-    if (!linkProcess(paths, command.entry)) return report(NotConnected);
+    // that is not there. Whether a running process really is the link's pppd is for the
+    // privileged part to decide: only root may look at a root process's program.
+    const auto pid = readPidFile(pidFilePath(paths, command.entry));
+    if (!pid || (kill(*pid, 0) != 0 && errno != EPERM)) return report(NotConnected);
     LinkRequest request;
     request.action = RequestAction::HangUp;
     request.entry = command.entry;
