@@ -79,8 +79,12 @@ int main(int argc, char* argv[]) {
         switch (tunnels::checkLogin(list, req.get_param_value("server"),
                                     req.get_param_value("user"), req.get_param_value("password"),
                                     std::time(nullptr))) {
-        case tunnels::Login::UnknownServer: res.status = 404; break;
-        case tunnels::Login::Refused: res.status = 401; break;
+        case tunnels::Login::UnknownServer:
+            res.status = 404;
+            break;
+        case tunnels::Login::Refused:
+            res.status = 401;
+            break;
         case tunnels::Login::Accepted:
             res.status = tunnels.open(req.remote_addr, req.get_param_value("entry")) ? 200 : 409;
         }
@@ -101,8 +105,10 @@ int main(int argc, char* argv[]) {
     });
 
     const int asked = port;
-    if (port == 0) port = site.bind_to_any_port("127.0.0.1");
-    else if (!site.bind_to_port("127.0.0.1", port)) port = -1;
+    if (port == 0)
+        port = site.bind_to_any_port("127.0.0.1");
+    else if (!site.bind_to_port("127.0.0.1", port))
+        port = -1;
     if (port <= 0) {
         port = asked;
         std::fprintf(stderr, "miravon-site: cannot listen on 127.0.0.1:%d\n", port);

@@ -16,23 +16,29 @@ namespace {
 
 std::vector<std::string> words(const QStringList& list) {
     std::vector<std::string> out;
-    for (const QString& word : list) out.push_back(word.toStdString());
+    for (const QString& word : list)
+        out.push_back(word.toStdString());
     return out;
 }
 
 QStringList strings(const std::vector<std::string>& list) {
     QStringList out;
-    for (const std::string& word : list) out << QString::fromStdString(word);
+    for (const std::string& word : list)
+        out << QString::fromStdString(word);
     return out;
 }
 
 // The connector's own entry, as its phonebook file holds it.
 phonebook::Entry connectorEntry(const QString& server) {
     phonebook::Entry entry{QStringLiteral("MiravonVPN网络连接器"), {}};
-    for (const auto& [key, value] : {std::pair{"dwSize", "2884"}, {"dwfOptions", "0x3D0D0310"},
-                                     {"dwfNetProtocols", "0x00000004"}, {"dwType", "2"},
-                                     {"dwEncryptionType", "3"}, {"dwfOptions2", "0x0000016F"},
-                                     {"dwRedialCount", "3"}, {"dwRedialPause", "60"}})
+    for (const auto& [key, value] : {std::pair{"dwSize", "2884"},
+                                     {"dwfOptions", "0x3D0D0310"},
+                                     {"dwfNetProtocols", "0x00000004"},
+                                     {"dwType", "2"},
+                                     {"dwEncryptionType", "3"},
+                                     {"dwfOptions2", "0x0000016F"},
+                                     {"dwRedialCount", "3"},
+                                     {"dwRedialPause", "60"}})
         entry.set(QLatin1String(key), QLatin1String(value));
     entry.set(QStringLiteral("szLocalPhoneNumber"), server);
     return entry;
@@ -51,32 +57,55 @@ private slots:
         QTest::addColumn<QString>("password");
         QTest::addColumn<int>("passwordAt");
         const QString pw255(255, u'p'), pw256(256, u'p');
-        QTest::newRow("list") << QStringList{} << Action::List << "" << "" << "" << -1;
-        QTest::newRow("dial") << QStringList{"E", "u", "p"} << Action::Dial << "E" << "u" << "p" << 2;
-        QTest::newRow("entry only") << QStringList{"E"} << Action::Dial << "E" << "" << "" << -1;
-        QTest::newRow("no password") << QStringList{"E", "u"} << Action::Dial << "E" << "u" << "" << -1;
-        QTest::newRow("hang up") << QStringList{"E", "/Disconnect"} << Action::HangUp << "E" << ""
+        QTest::newRow("list") << QStringList{} << Action::List << ""
+                              << ""
+                              << "" << -1;
+        QTest::newRow("dial") << QStringList{"E", "u", "p"} << Action::Dial << "E"
+                              << "u"
+                              << "p" << 2;
+        QTest::newRow("entry only") << QStringList{"E"} << Action::Dial << "E"
+                                    << ""
+                                    << "" << -1;
+        QTest::newRow("no password") << QStringList{"E", "u"} << Action::Dial << "E"
+                                     << "u"
+                                     << "" << -1;
+        QTest::newRow("hang up") << QStringList{"E", "/Disconnect"} << Action::HangUp << "E"
+                                 << ""
                                  << "" << -1;
-        QTest::newRow("/d before the entry")
-            << QStringList{"/d", "E"} << Action::HangUp << "E" << "" << "" << -1;
-        QTest::newRow("hang up needs an entry") << QStringList{"/DISCONNECT"} << Action::Usage
-                                                << "" << "" << "" << -1;
+        QTest::newRow("/d before the entry") << QStringList{"/d", "E"} << Action::HangUp << "E"
+                                             << ""
+                                             << "" << -1;
+        QTest::newRow("hang up needs an entry") << QStringList{"/DISCONNECT"} << Action::Usage << ""
+                                                << ""
+                                                << "" << -1;
         QTest::newRow("hang up takes nothing else")
-            << QStringList{"E", "u", "/d"} << Action::Usage << "" << "" << "" << -1;
+            << QStringList{"E", "u", "/d"} << Action::Usage << ""
+            << ""
+            << "" << -1;
         QTest::newRow("a password may start with a slash")
-            << QStringList{"E", "u", "/secret"} << Action::Dial << "E" << "u" << "/secret" << 2;
+            << QStringList{"E", "u", "/secret"} << Action::Dial << "E"
+            << "u"
+            << "/secret" << 2;
         QTest::newRow("unsupported switch")
-            << QStringList{"E", "/phone:123", "u", "p"} << Action::Usage << "" << "" << "" << 3;
+            << QStringList{"E", "/phone:123", "u", "p"} << Action::Usage << ""
+            << ""
+            << "" << 3;
         QTest::newRow("blank inside a value splits it")
-            << QStringList{"E", "my", "user", "p"} << Action::Usage << "" << "" << "" << 2;
+            << QStringList{"E", "my", "user", "p"} << Action::Usage << ""
+            << ""
+            << "" << 2;
         QTest::newRow("longest password") << QStringList{"E", "u", pw255} << Action::Dial << "E"
                                           << "u" << pw255 << 2;
-        QTest::newRow("password too long")
-            << QStringList{"E", "u", pw256} << Action::Usage << "" << "" << "" << 2;
+        QTest::newRow("password too long") << QStringList{"E", "u", pw256} << Action::Usage << ""
+                                           << ""
+                                           << "" << 2;
         QTest::newRow("entry name too long")
-            << QStringList{QString(257, u'e')} << Action::Usage << "" << "" << "" << -1;
-        QTest::newRow("too many arguments")
-            << QStringList(9, "x") << Action::Usage << "" << "" << "" << 2;
+            << QStringList{QString(257, u'e')} << Action::Usage << ""
+            << ""
+            << "" << -1;
+        QTest::newRow("too many arguments") << QStringList(9, "x") << Action::Usage << ""
+                                            << ""
+                                            << "" << 2;
     }
     void arguments() {
         QFETCH(QStringList, args);
@@ -119,10 +148,14 @@ private slots:
     void linkName_data() {
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("plain");
-        QTest::newRow("connector's entry") << "MiravonVPN网络连接器" << "rasdial-MiravonVPN-";
-        QTest::newRow("no plain characters") << "网络连接" << "rasdial-";
-        QTest::newRow("path characters dropped") << "../../etc/x y" << "rasdial-etcxy-";
-        QTest::newRow("long name cut") << QString(100, u'a') << "rasdial-" + QString(32, u'a') + "-";
+        QTest::newRow("connector's entry") << "MiravonVPN网络连接器"
+                                           << "rasdial-MiravonVPN-";
+        QTest::newRow("no plain characters") << "网络连接"
+                                             << "rasdial-";
+        QTest::newRow("path characters dropped") << "../../etc/x y"
+                                                 << "rasdial-etcxy-";
+        QTest::newRow("long name cut")
+            << QString(100, u'a') << "rasdial-" + QString(32, u'a') + "-";
     }
     void linkName() {
         QFETCH(QString, entry);
@@ -131,7 +164,8 @@ private slots:
         QVERIFY2(name.startsWith(plain), qPrintable(name));
         const QString hash = name.mid(plain.size());
         QCOMPARE(hash.size(), 12);
-        for (const QChar c : hash) QVERIFY(QStringLiteral("0123456789abcdef").contains(c));
+        for (const QChar c : hash)
+            QVERIFY(QStringLiteral("0123456789abcdef").contains(c));
         // Entries that differ only in characters the name drops still get different links.
         QVERIFY(safeLinkName(entry.toStdString()) != safeLinkName((entry + u'网').toStdString()));
     }
@@ -142,27 +176,68 @@ private slots:
         QTest::addColumn<int>("redialCount");
         QTest::addColumn<QString>("options2");
         QTest::addColumn<QStringList>("expected"); // after the fixed first options
-        QTest::newRow("connector's entry")
-            << "0x3D0D0310" << 3 << 3 << "0x0000016F"
-            << QStringList{"require-mppe", "refuse-pap", "refuse-chap", "nobsdcomp", "nodeflate",
-                           "defaultroute", "replacedefaultroute", "usepeerdns", "noipv6",
-                           "lcp-echo-interval", "30", "lcp-echo-failure", "5", "persist",
-                           "maxfail", "4", "holdoff", "60"};
+        QTest::newRow("connector's entry") << "0x3D0D0310" << 3 << 3 << "0x0000016F"
+                                           << QStringList{"require-mppe",
+                                                          "refuse-pap",
+                                                          "refuse-chap",
+                                                          "nobsdcomp",
+                                                          "nodeflate",
+                                                          "defaultroute",
+                                                          "replacedefaultroute",
+                                                          "usepeerdns",
+                                                          "noipv6",
+                                                          "lcp-echo-interval",
+                                                          "30",
+                                                          "lcp-echo-failure",
+                                                          "5",
+                                                          "persist",
+                                                          "maxfail",
+                                                          "4",
+                                                          "holdoff",
+                                                          "60"};
         QTest::newRow("own default route, no redials, no encryption, MS-CHAP v2 only")
-            << "0x20000000" << 0 << 0 << "0x00000000"
-            << QStringList{"nomppe", "refuse-pap", "refuse-chap", "refuse-mschap", "nobsdcomp",
-                           "nodeflate", "usepeerdns", "noipv6", "lcp-echo-interval", "30",
-                           "lcp-echo-failure", "5"};
+            << "0x20000000" << 0 << 0 << "0x00000000" << QStringList{"nomppe",
+                                                                     "refuse-pap",
+                                                                     "refuse-chap",
+                                                                     "refuse-mschap",
+                                                                     "nobsdcomp",
+                                                                     "nodeflate",
+                                                                     "usepeerdns",
+                                                                     "noipv6",
+                                                                     "lcp-echo-interval",
+                                                                     "30",
+                                                                     "lcp-echo-failure",
+                                                                     "5"};
         QTest::newRow("no protocol named allows all; strongest encryption; reconnect only")
             << "0x00000000" << 2 << 0 << "0x00000100"
-            << QStringList{"require-mppe-128", "refuse-pap", "refuse-chap", "nobsdcomp",
-                           "nodeflate", "usepeerdns", "noipv6", "lcp-echo-interval", "30",
-                           "lcp-echo-failure", "5", "persist", "maxfail", "1", "holdoff", "60"};
+            << QStringList{"require-mppe-128",
+                           "refuse-pap",
+                           "refuse-chap",
+                           "nobsdcomp",
+                           "nodeflate",
+                           "usepeerdns",
+                           "noipv6",
+                           "lcp-echo-interval",
+                           "30",
+                           "lcp-echo-failure",
+                           "5",
+                           "persist",
+                           "maxfail",
+                           "1",
+                           "holdoff",
+                           "60"};
         QTest::newRow("PAP and CHAP only, unencrypted")
-            << "0x08040000" << 0 << 0 << "0x00000000"
-            << QStringList{"nomppe", "refuse-mschap", "refuse-mschap-v2", "nobsdcomp",
-                           "nodeflate", "usepeerdns", "noipv6", "lcp-echo-interval", "30",
-                           "lcp-echo-failure", "5"};
+            << "0x08040000" << 0 << 0 << "0x00000000" << QStringList{"nomppe",
+                                                                     "refuse-mschap",
+                                                                     "refuse-mschap-v2",
+                                                                     "nobsdcomp",
+                                                                     "nodeflate",
+                                                                     "usepeerdns",
+                                                                     "noipv6",
+                                                                     "lcp-echo-interval",
+                                                                     "30",
+                                                                     "lcp-echo-failure",
+                                                                     "5"};
     }
     void pppdOptions() {
         QFETCH(QString, options);
@@ -177,10 +252,13 @@ private slots:
         const auto request = dialRequest(entry, "user name", "secret");
         QVERIFY(request);
         const QStringList args = strings(pppdArguments(*request, "/usr/sbin/pptp"));
-        const QStringList fixed{"pty", "/usr/sbin/pptp vpn.example.com --nolaunchpppd",
-                                "linkname", QString::fromStdString(safeLinkName(request->entry)),
-                                "user", "user name", "plugin", "passwordfd.so", "passwordfd", "3",
-                                "updetach", "noauth", "refuse-eap"};
+        const QStringList fixed{"pty",        "/usr/sbin/pptp vpn.example.com --nolaunchpppd",
+                                "linkname",   QString::fromStdString(safeLinkName(request->entry)),
+                                "user",       "user name",
+                                "plugin",     "passwordfd.so",
+                                "passwordfd", "3",
+                                "updetach",   "noauth",
+                                "refuse-eap"};
         QCOMPARE(args.mid(0, fixed.size()), fixed);
         QTEST(args.mid(fixed.size()), "expected");
         QVERIFY(!args.join(u' ').contains(QLatin1String("secret")));
@@ -190,22 +268,33 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value"); // empty: the key is removed
         QTest::addColumn<bool>("accepted");
-        QTest::newRow("as written") << "dwSize" << "2884" << true;
-        QTest::newRow("no server") << "szLocalPhoneNumber" << "" << false;
-        QTest::newRow("server with a command") << "szLocalPhoneNumber" << "1.2.3.4;id" << false;
-        QTest::newRow("options not hex") << "dwfOptions" << "1024" << false;
-        QTest::newRow("count not a number") << "dwRedialCount" << "3x" << false;
-        QTest::newRow("count out of range") << "dwRedialCount" << "1000" << false;
-        QTest::newRow("not IP") << "dwfNetProtocols" << "0x00000008" << false;
-        QTest::newRow("not VPN") << "dwType" << "1" << false;
-        QTest::newRow("no encryption type") << "dwEncryptionType" << "" << false;
+        QTest::newRow("as written") << "dwSize"
+                                    << "2884" << true;
+        QTest::newRow("no server") << "szLocalPhoneNumber"
+                                   << "" << false;
+        QTest::newRow("server with a command") << "szLocalPhoneNumber"
+                                               << "1.2.3.4;id" << false;
+        QTest::newRow("options not hex") << "dwfOptions"
+                                         << "1024" << false;
+        QTest::newRow("count not a number") << "dwRedialCount"
+                                            << "3x" << false;
+        QTest::newRow("count out of range") << "dwRedialCount"
+                                            << "1000" << false;
+        QTest::newRow("not IP") << "dwfNetProtocols"
+                                << "0x00000008" << false;
+        QTest::newRow("not VPN") << "dwType"
+                                 << "1" << false;
+        QTest::newRow("no encryption type") << "dwEncryptionType"
+                                            << "" << false;
     }
     void entryFields() {
         QFETCH(QString, key);
         QFETCH(QString, value);
         phonebook::Entry entry = connectorEntry(QStringLiteral("10.0.0.1"));
-        if (value.isEmpty()) entry.values.removeIf([&](const auto& pair) { return pair.first == key; });
-        else entry.set(key, value);
+        if (value.isEmpty())
+            entry.values.removeIf([&](const auto& pair) { return pair.first == key; });
+        else
+            entry.set(key, value);
         const auto request = dialRequest(entry, "u", "p");
         QTEST(request.has_value(), "accepted");
         if (!request) return;

@@ -56,10 +56,13 @@ class TestRasdialSim : public QObject {
     void writeBook(const QString& server) {
         phonebook::Book book;
         phonebook::Entry& entry = book.findOrAdd(Entry);
-        for (const auto& [key, value] :
-             {std::pair{"dwfOptions", "0x3D0D0310"}, {"dwfNetProtocols", "0x00000004"},
-              {"dwType", "2"}, {"dwEncryptionType", "3"}, {"dwfOptions2", "0x0000016F"},
-              {"dwRedialCount", "3"}, {"dwRedialPause", "60"}})
+        for (const auto& [key, value] : {std::pair{"dwfOptions", "0x3D0D0310"},
+                                         {"dwfNetProtocols", "0x00000004"},
+                                         {"dwType", "2"},
+                                         {"dwEncryptionType", "3"},
+                                         {"dwfOptions2", "0x0000016F"},
+                                         {"dwRedialCount", "3"},
+                                         {"dwRedialPause", "60"}})
             entry.set(QLatin1String(key), QLatin1String(value));
         entry.set(QStringLiteral("szLocalPhoneNumber"), server);
         QVERIFY(phonebook::write(home.filePath("MiravonVPN/rasphone.pbk"), book));
@@ -108,11 +111,19 @@ private slots:
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("password");
         QTest::addColumn<int>("code");
-        QTest::newRow("wrong password") << "203.0.113.10" << "miravon" << "wrong" << 691;
-        QTest::newRow("wrong account") << "203.0.113.10" << "other" << "mv2026" << 691;
+        QTest::newRow("wrong password") << "203.0.113.10"
+                                        << "miravon"
+                                        << "wrong" << 691;
+        QTest::newRow("wrong account") << "203.0.113.10"
+                                       << "other"
+                                       << "mv2026" << 691;
         QTest::newRow("marker with the page address, not its password")
-            << "203.0.113.20" << "cvpn" << "http://127.0.0.1:8660/vpn/pass/cvpn.asp" << 691;
-        QTest::newRow("server not in the list") << "10.9.9.9" << "miravon" << "mv2026" << 800;
+            << "203.0.113.20"
+            << "cvpn"
+            << "http://127.0.0.1:8660/vpn/pass/cvpn.asp" << 691;
+        QTest::newRow("server not in the list") << "10.9.9.9"
+                                                << "miravon"
+                                                << "mv2026" << 800;
     }
     void failedDialsLeaveTheAddress() {
         QFETCH(QString, server);
@@ -123,7 +134,8 @@ private slots:
         writeBook(server);
         QString out;
         QCOMPARE(rasdial(site.base, {Entry, user, password}, &out), code & 0xFF);
-        QVERIFY2(out.contains(QStringLiteral("Remote Access error %1 - ").arg(code)), qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("Remote Access error %1 - ").arg(code)),
+                 qPrintable(out));
         QCOMPARE(site.address(), QByteArray("127.0.0.1"));
     }
 
@@ -142,8 +154,9 @@ private slots:
         // Port 1 on this machine: nothing listens there.
         QCOMPARE(rasdial(QStringLiteral("http://127.0.0.1:1"), {Entry, "miravon", "mv2026"}, &out),
                  800 & 0xFF);
-        QCOMPARE(rasdial(QStringLiteral("http://127.0.0.1:1;id"), {Entry, "miravon", "mv2026"}, &out),
-                 800 & 0xFF);
+        QCOMPARE(
+            rasdial(QStringLiteral("http://127.0.0.1:1;id"), {Entry, "miravon", "mv2026"}, &out),
+            800 & 0xFF);
     }
 };
 

@@ -52,7 +52,8 @@ QList<pid_t> processTree(pid_t root) {
     }
     QList<pid_t> tree{root};
     for (int i = 0; i < tree.size(); ++i)
-        for (auto [it, end] = children.equal_range(tree[i]); it != end; ++it) tree << it->second;
+        for (auto [it, end] = children.equal_range(tree[i]); it != end; ++it)
+            tree << it->second;
     return tree;
 }
 
@@ -85,11 +86,15 @@ struct World {
         phonebook::Book phonebook;
         for (const QString& name : entries) {
             phonebook::Entry& entry = phonebook.findOrAdd(name);
-            for (const auto& [key, value] :
-                 {std::pair{"dwSize", "2884"}, {"dwfOptions", "0x3D0D0310"},
-                  {"szLocalPhoneNumber", "203.0.113.10"}, {"dwfNetProtocols", "0x00000004"},
-                  {"dwType", "2"}, {"dwEncryptionType", "3"}, {"dwfOptions2", "0x0000016F"},
-                  {"dwRedialCount", "3"}, {"dwRedialPause", "60"}})
+            for (const auto& [key, value] : {std::pair{"dwSize", "2884"},
+                                             {"dwfOptions", "0x3D0D0310"},
+                                             {"szLocalPhoneNumber", "203.0.113.10"},
+                                             {"dwfNetProtocols", "0x00000004"},
+                                             {"dwType", "2"},
+                                             {"dwEncryptionType", "3"},
+                                             {"dwfOptions2", "0x0000016F"},
+                                             {"dwRedialCount", "3"},
+                                             {"dwRedialPause", "60"}})
                 entry.set(QLatin1String(key), QLatin1String(value));
         }
         QVERIFY(phonebook::write(book(), phonebook));
@@ -101,7 +106,9 @@ struct World {
     }
     pid_t linkPid(const QString& entry) const {
         const std::string name = rasdial::safeLinkName(entry.toStdString());
-        return readAll(path("run/ppp-" + QString::fromStdString(name) + ".pid")).split('\n')[0].toInt();
+        return readAll(path("run/ppp-" + QString::fromStdString(name) + ".pid"))
+            .split('\n')[0]
+            .toInt();
     }
 
     QProcessEnvironment environment() const {
@@ -153,7 +160,8 @@ private slots:
         World world;
         const auto outcome = world.run({Entry, "user", Password});
         QCOMPARE(outcome.status, 0);
-        QVERIFY2(outcome.out.endsWith("Command completed successfully.\n"), qPrintable(outcome.out));
+        QVERIFY2(outcome.out.endsWith("Command completed successfully.\n"),
+                 qPrintable(outcome.out));
         const QList<QByteArray> args = readAll(world.path("ARGS")).split('\n');
         QCOMPARE(args.value(0), world.path("pppd").toUtf8());
         QCOMPARE(args.value(1), QByteArray("pty"));
@@ -173,7 +181,8 @@ private slots:
         QFile::remove(world.path("ARGS"));
         const auto again = world.run({Entry, "user", Password});
         QCOMPARE(again.status, 0);
-        QVERIFY2(again.out.contains("You are already connected to " + Entry), qPrintable(again.out));
+        QVERIFY2(again.out.contains("You are already connected to " + Entry),
+                 qPrintable(again.out));
         QVERIFY(!QFile::exists(world.path("ARGS")));
         QCOMPARE(world.linkPid(Entry), daemon);
     }
@@ -181,7 +190,8 @@ private slots:
     void passwordSeenByNoOtherProcess() {
         World world;
         world.behave("hold");
-        for (const char* fifo : {"ready", "go"}) QCOMPARE(mkfifo(qPrintable(world.path(fifo)), 0600), 0);
+        for (const char* fifo : {"ready", "go"})
+            QCOMPARE(mkfifo(qPrintable(world.path(fifo)), 0600), 0);
         const int ready = open(qPrintable(world.path("ready")), O_RDONLY | O_NONBLOCK);
         QVERIFY(ready >= 0);
         QProcess rasdial;
@@ -201,7 +211,8 @@ private slots:
             QVERIFY(!readAll(QStringLiteral("/proc/%1/environ").arg(pid)).contains(Password));
         }
         // The tool's own arguments still show the rest: the check reads the right process.
-        QVERIFY(readAll(QStringLiteral("/proc/%1/cmdline").arg(rasdial.processId())).contains("\0user\0"));
+        QVERIFY(readAll(QStringLiteral("/proc/%1/cmdline").arg(rasdial.processId()))
+                    .contains("\0user\0"));
         // Meanwhile a second dial of the entry does not start another pppd.
         const auto second = world.run({Entry, "user", Password});
         QCOMPARE(second.status, 756 & 0xFF);
@@ -279,13 +290,18 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("note"); // on standard error
         QTest::addColumn<bool>("started");
-        QTest::newRow("no such entry") << "" << "其他" << 623 << "" << false;
-        QTest::newRow("phonebook unreadable") << "unreadable" << Entry << 621 << "cannot read" << false;
-        QTest::newRow("phonebook damaged") << "damaged" << Entry << 625 << "not a phonebook" << false;
+        QTest::newRow("no such entry") << ""
+                                       << "其他" << 623 << "" << false;
+        QTest::newRow("phonebook unreadable")
+            << "unreadable" << Entry << 621 << "cannot read" << false;
+        QTest::newRow("phonebook damaged")
+            << "damaged" << Entry << 625 << "not a phonebook" << false;
         QTest::newRow("pppd missing") << "no pppd" << Entry << 800 << "is missing" << false;
         QTest::newRow("pkexec missing") << "no pkexec" << Entry << 5 << "pkexec" << false;
-        QTest::newRow("authentication failed") << "fail 19" << Entry << 691 << "pppd: authentication failed" << true;
-        QTest::newRow("negotiation failed") << "fail 10" << Entry << 800 << "negotiation failed" << true;
+        QTest::newRow("authentication failed")
+            << "fail 19" << Entry << 691 << "pppd: authentication failed" << true;
+        QTest::newRow("negotiation failed")
+            << "fail 10" << Entry << 800 << "negotiation failed" << true;
     }
     void failures() {
         QFETCH(QString, setup);
@@ -322,20 +338,33 @@ private slots:
         QTest::addColumn<int>("code");
         const QByteArray server = "szLocalPhoneNumber=203.0.113.10\n";
         QTest::newRow("sound request") << QByteArray() << QByteArray() << 0;
-        QTest::newRow("command after ;") << server << QByteArray("szLocalPhoneNumber=1.2.3.4; touch /tmp/x\n") << 625;
-        QTest::newRow("blanks") << server << QByteArray("szLocalPhoneNumber=1.2.3.4 --opt\n") << 625;
+        QTest::newRow("command after ;")
+            << server << QByteArray("szLocalPhoneNumber=1.2.3.4; touch /tmp/x\n") << 625;
+        QTest::newRow("blanks") << server << QByteArray("szLocalPhoneNumber=1.2.3.4 --opt\n")
+                                << 625;
         QTest::newRow("quote") << server << QByteArray("szLocalPhoneNumber=1.2.3.4\"x\n") << 625;
-        QTest::newRow("escaped newline") << server << QByteArray("szLocalPhoneNumber=1.2.3.4\\nid\n") << 625;
-        QTest::newRow("leading hyphen") << server << QByteArray("szLocalPhoneNumber=--opt\n") << 625;
+        QTest::newRow("escaped newline")
+            << server << QByteArray("szLocalPhoneNumber=1.2.3.4\\nid\n") << 625;
+        QTest::newRow("leading hyphen")
+            << server << QByteArray("szLocalPhoneNumber=--opt\n") << 625;
         QTest::newRow("server given twice") << server << server + server << 625;
         QTest::newRow("missing password") << QByteArray("password=p\n") << QByteArray() << 625;
         QTest::newRow("unknown key") << server << server + "file=/etc/shadow\n" << 625;
-        QTest::newRow("password of 256") << QByteArray("password=p\n") << "password=" + QByteArray(256, 'p') + "\n" << 625;
-        QTest::newRow("entry of 257") << "entry=" + Entry.toUtf8() + "\n" << "entry=" + QByteArray(257, 'e') + "\n" << 625;
-        QTest::newRow("request over 4 KiB") << QByteArray("user=u\n") << "user=" + QByteArray(5000, 'u') + "\n" << 625;
-        QTest::newRow("raw control byte") << QByteArray("user=u\n") << QByteArray("user=u\rv\n") << 625;
-        QTest::newRow("negative pause") << QByteArray("dwRedialPause=60\n") << QByteArray("dwRedialPause=-1\n") << 625;
-        QTest::newRow("other format") << QByteArray("rasdial-request 1\n") << QByteArray("rasdial-request 2\n") << 625;
+        QTest::newRow("password of 256")
+            << QByteArray("password=p\n") << "password=" + QByteArray(256, 'p') + "\n"
+            << 625;
+        QTest::newRow("entry of 257") << "entry=" + Entry.toUtf8() + "\n"
+                                      << "entry=" + QByteArray(257, 'e') + "\n"
+                                      << 625;
+        QTest::newRow("request over 4 KiB")
+            << QByteArray("user=u\n") << "user=" + QByteArray(5000, 'u') + "\n"
+            << 625;
+        QTest::newRow("raw control byte")
+            << QByteArray("user=u\n") << QByteArray("user=u\rv\n") << 625;
+        QTest::newRow("negative pause")
+            << QByteArray("dwRedialPause=60\n") << QByteArray("dwRedialPause=-1\n") << 625;
+        QTest::newRow("other format")
+            << QByteArray("rasdial-request 1\n") << QByteArray("rasdial-request 2\n") << 625;
     }
     void hostileRequests() {
         QFETCH(QByteArray, from);
@@ -367,7 +396,8 @@ private slots:
         World world;
         QProcessEnvironment env = world.helperEnvironment();
         env.insert(QStringLiteral("QT_PLUGIN_PATH"), world.path(""));
-        const auto outcome = world.run({"--link-helper"}, env, "rasdial-request 1\naction=hangup\nentry=E\n");
+        const auto outcome =
+            world.run({"--link-helper"}, env, "rasdial-request 1\naction=hangup\nentry=E\n");
         QCOMPARE(outcome.status, 5);
         QVERIFY2(outcome.err.contains("QT_PLUGIN_PATH"), qPrintable(outcome.err));
     }

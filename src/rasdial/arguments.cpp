@@ -40,11 +40,15 @@ Command parseArguments(const std::vector<std::string>& arguments) {
     bool disconnect = false;
     for (const std::string& argument : arguments) {
         switch (switchOf(argument)) {
-        case Switch::Disconnect: disconnect = true; break;
+        case Switch::Disconnect:
+            disconnect = true;
+            break;
         case Switch::Unsupported:
             return usage("the switch " + argument.substr(0, argument.find(':')) +
                          " is not supported here");
-        case Switch::None: values.push_back(argument); break;
+        case Switch::None:
+            values.push_back(argument);
+            break;
         }
     }
     Command command;

@@ -63,11 +63,13 @@ int runPrivileged(const ToolPaths& paths, const std::string& self, const LinkReq
     args.push_back(self);
     args.push_back(LinkHelperSwitch);
     std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
     argv.push_back(nullptr);
     std::vector<std::string> environment = privilegedEnvironment();
     std::vector<char*> envp;
-    for (std::string& variable : environment) envp.push_back(variable.data());
+    for (std::string& variable : environment)
+        envp.push_back(variable.data());
     envp.push_back(nullptr);
 
     int input[2];
@@ -118,12 +120,14 @@ int list(const ToolPaths& paths) {
     if (const int code = readPhonebook(&book)) return report(code);
     std::vector<std::string> connected;
     for (const phonebook::Entry& entry : book.entries)
-        if (linkProcess(paths, entry.name.toStdString())) connected.push_back(entry.name.toStdString());
+        if (linkProcess(paths, entry.name.toStdString()))
+            connected.push_back(entry.name.toStdString());
     if (connected.empty()) {
         std::printf("No connections\n");
     } else {
         std::printf("Connected to\n");
-        for (const std::string& name : connected) std::printf("%s\n", name.c_str());
+        for (const std::string& name : connected)
+            std::printf("%s\n", name.c_str());
     }
     return report(Success);
 }
@@ -172,10 +176,14 @@ int hangUp(const Command& command, const ToolPaths& paths, const std::string& se
 
 int runCommand(const Command& command, const ToolPaths& paths, const std::string& self) {
     switch (command.action) {
-    case Action::List: return list(paths);
-    case Action::Dial: return dial(command, paths, self);
-    case Action::HangUp: return hangUp(command, paths, self);
-    case Action::Usage: break;
+    case Action::List:
+        return list(paths);
+    case Action::Dial:
+        return dial(command, paths, self);
+    case Action::HangUp:
+        return hangUp(command, paths, self);
+    case Action::Usage:
+        break;
     }
     std::fprintf(stderr, "rasdial: %s\n%s", command.problem.c_str(), usageText());
     return exitStatus(Usage);

@@ -12,8 +12,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
-#include <sys/syscall.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -52,7 +52,8 @@ std::optional<std::string> readSmallFile(const std::string& path, std::size_t li
 bool waitForEnd(int pidfd, int ms) {
     pollfd item{pidfd, POLLIN, 0};
     int ready;
-    do ready = poll(&item, 1, ms);
+    do
+        ready = poll(&item, 1, ms);
     while (ready < 0 && errno == EINTR);
     return ready > 0;
 }
@@ -82,7 +83,8 @@ void note(const std::string& line) {
 
 bool isExecutableFile(const std::string& path) {
     struct stat info;
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           access(path.c_str(), X_OK) == 0;
 }
 
 } // namespace
@@ -139,7 +141,9 @@ std::optional<pid_t> linkProcess(const ToolPaths& paths, std::string_view entry)
 
 bool isDangerousVariable(std::string_view assignment, bool testHooks) {
     const std::string_view name = assignment.substr(0, assignment.find('='));
-    const auto starts = [&](std::string_view prefix) { return name.substr(0, prefix.size()) == prefix; };
+    const auto starts = [&](std::string_view prefix) {
+        return name.substr(0, prefix.size()) == prefix;
+    };
     if (testHooks && starts("RASDIAL_TEST_")) return false;
     for (const std::string_view prefix : {"LD_", "QT_", "RASDIAL_", "MALLOC_"})
         if (starts(prefix)) return true;
@@ -173,7 +177,7 @@ int hangUpLink(const ToolPaths& paths, const std::string& entry) {
 int dialLink(const ToolPaths& paths, const LinkRequest& request) {
     const std::string link = safeLinkName(request.entry);
     // One dial of a link at a time; a hang-up never waits for it, it stops the dialling pppd.
-    const std::string lockPath = paths.pidDir + "/rasdial-" + link + ".lock";
+    const std::string lockPath = paths.pidDir + "/" + link + ".lock";
     const int lock = open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (lock < 0) {
         note("cannot open " + lockPath + ": " + std::strerror(errno));
@@ -193,11 +197,13 @@ int dialLink(const ToolPaths& paths, const LinkRequest& request) {
     std::vector<std::string> args = pppdArguments(request, paths.pptp);
     args.insert(args.begin(), paths.pppd);
     std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
+    for (std::string& arg : args)
+        argv.push_back(arg.data());
     argv.push_back(nullptr);
     std::vector<std::string> environment = privilegedEnvironment();
     std::vector<char*> envp;
-    for (std::string& variable : environment) envp.push_back(variable.data());
+    for (std::string& variable : environment)
+        envp.push_back(variable.data());
     envp.push_back(nullptr);
 
     // The password goes into a pipe before pppd starts; pppd reads it from descriptor 3 when
@@ -216,8 +222,10 @@ int dialLink(const ToolPaths& paths, const LinkRequest& request) {
     const pid_t child = fork();
     if (child == 0) {
         // Only async-signal-safe calls from here to exec.
-        if (password[0] == PasswordFd) fcntl(PasswordFd, F_SETFD, 0);
-        else dup2(password[0], PasswordFd);
+        if (password[0] == PasswordFd)
+            fcntl(PasswordFd, F_SETFD, 0);
+        else
+            dup2(password[0], PasswordFd);
         dup2(devNull, 0);
         dup2(2, 1); // pppd's own lines go with our notes, not with the Windows messages
         close_range(PasswordFd + 1, ~0U, 0);

@@ -17,11 +17,20 @@ std::string escape(std::string_view text) {
     std::string out;
     for (const char c : text) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default: out += c;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -38,11 +47,20 @@ std::optional<std::string> unescape(std::string_view text) {
         }
         if (++i == text.size()) return std::nullopt;
         switch (text[i]) {
-        case '\\': out += '\\'; break;
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
-        default: return std::nullopt;
+        case '\\':
+            out += '\\';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        default:
+            return std::nullopt;
         }
     }
     return out;
@@ -92,10 +110,14 @@ std::optional<std::uint32_t> parseFlags(std::string_view text) {
     std::uint32_t value = 0;
     for (const char c : text.substr(2)) {
         int digit;
-        if (isDigit(c)) digit = c - '0';
-        else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-        else return std::nullopt;
+        if (isDigit(c))
+            digit = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return std::nullopt;
         value = value << 4 | std::uint32_t(digit);
     }
     return value;
@@ -225,15 +247,16 @@ std::optional<LinkRequest> parseRequest(const char* data, std::size_t size, std:
             std::uint32_t* target;
             bool flags;
         };
-        for (const Number& number : {Number{ras::dwfOptions.name, &request.options, true},
-                                     Number{ras::dwfOptions2.name, &request.options2, true},
-                                     Number{ras::dwfNetProtocols.name, &request.protocols, true},
-                                     Number{ras::dwEncryptionType.name, &request.encryption, false},
-                                     Number{ras::dwType.name, &request.type, false},
-                                     Number{ras::dwRedialCount.name, &request.redialCount, false},
-                                     Number{ras::dwRedialPause.name, &request.redialPause, false}}) {
+        for (const Number& number :
+             {Number{ras::dwfOptions.name, &request.options, true},
+              Number{ras::dwfOptions2.name, &request.options2, true},
+              Number{ras::dwfNetProtocols.name, &request.protocols, true},
+              Number{ras::dwEncryptionType.name, &request.encryption, false},
+              Number{ras::dwType.name, &request.type, false},
+              Number{ras::dwRedialCount.name, &request.redialCount, false},
+              Number{ras::dwRedialPause.name, &request.redialPause, false}}) {
             const auto text = take(number.key);
-            const auto value = !text ? std::nullopt
+            const auto value = !text          ? std::nullopt
                                : number.flags ? parseFlags(*text)
                                               : parseDecimal(*text);
             if (!value) return refuse(why, std::string("bad or missing ") + number.key);

@@ -35,7 +35,7 @@ struct LinkRequest {
     RequestAction action = RequestAction::Dial;
     std::string entry;
     // A dial's fields, named as the entry's record names them.
-    std::string server; // szLocalPhoneNumber
+    std::string server;            // szLocalPhoneNumber
     std::uint32_t options = 0;     // dwfOptions
     std::uint32_t options2 = 0;    // dwfOptions2
     std::uint32_t protocols = 0;   // dwfNetProtocols

@@ -29,10 +29,9 @@ std::vector<std::string> pppdArguments(const LinkRequest& request, const std::st
     std::vector<std::string> args{
         // pppd runs this through the shell: it holds our own program path, the checked
         // address and a fixed option, nothing else.
-        "pty", pptpProgram + ' ' + request.server + " --nolaunchpppd",
-        "linkname", safeLinkName(request.entry),
-        "user", request.user,
-        "plugin", "passwordfd.so", "passwordfd", std::to_string(PasswordFd),
+        "pty", pptpProgram + ' ' + request.server + " --nolaunchpppd", "linkname",
+        safeLinkName(request.entry), "user", request.user, "plugin", "passwordfd.so", "passwordfd",
+        std::to_string(PasswordFd),
         // pppd returns once the link is up (or has failed), leaving it running.
         "updetach",
         // The server does not authenticate to us; we never use EAP.
@@ -41,9 +40,12 @@ std::vector<std::string> pppdArguments(const LinkRequest& request, const std::st
     // pppd cannot ask for encryption without insisting on it: optional encryption is dialled
     // as required, so a link is never left unencrypted without the user knowing.
     const bool mppe = request.encryption != ET_None;
-    if (request.encryption == ET_RequireMax) args.push_back("require-mppe-128");
-    else if (mppe) args.push_back("require-mppe");
-    else args.push_back("nomppe");
+    if (request.encryption == ET_RequireMax)
+        args.push_back("require-mppe-128");
+    else if (mppe)
+        args.push_back("require-mppe");
+    else
+        args.push_back("nomppe");
 
     // The entry names the protocols it allows; none named means all. MPPE's keys come only
     // from MS-CHAP, so PAP and CHAP are refused when encryption is required.
@@ -60,8 +62,8 @@ std::vector<std::string> pppdArguments(const LinkRequest& request, const std::st
     args.insert(args.end(), {"nobsdcomp", "nodeflate"});
     if (request.options & RASEO_RemoteDefaultGateway)
         args.insert(args.end(), {"defaultroute", "replacedefaultroute"});
-    args.insert(args.end(), {"usepeerdns", "noipv6", "lcp-echo-interval", "30",
-                             "lcp-echo-failure", "5"});
+    args.insert(args.end(),
+                {"usepeerdns", "noipv6", "lcp-echo-interval", "30", "lcp-echo-failure", "5"});
 
     // Redials: the first attempt and redialCount more, redialPause seconds apart; pppd also
     // redials a dropped link, as the entry's "reconnect if dropped" asks.
@@ -81,28 +83,45 @@ int dialLimitSeconds(const LinkRequest& request) {
 
 int codeForPppdExit(int status) {
     switch (status) {
-    case 0: return Success;
-    case 5: return UserDisconnection;     // SIGTERM or SIGHUP: hung up while dialling
-    case 19: return AuthenticationFailed; // we failed to authenticate to the server
-    default: return TunnelFailed;
+    case 0:
+        return Success;
+    case 5:
+        return UserDisconnection; // SIGTERM or SIGHUP: hung up while dialling
+    case 19:
+        return AuthenticationFailed; // we failed to authenticate to the server
+    default:
+        return TunnelFailed;
     }
 }
 
 std::string pppdExitReason(int status) {
     switch (status) {
-    case 1: return "an immediately fatal error";
-    case 2: return "an error in the options";
-    case 3: return "not run as root";
-    case 4: return "the kernel has no PPP support";
-    case 5: return "hung up by a signal";
-    case 8: return "the pptp client failed";
-    case 9: return "the pptp client could not be run";
-    case 10: return "the PPP negotiation failed";
-    case 11: return "the server refused to authenticate";
-    case 15: return "the server stopped answering";
-    case 16: return "the link was closed";
-    case 19: return "authentication failed";
-    default: return "exit status " + std::to_string(status);
+    case 1:
+        return "an immediately fatal error";
+    case 2:
+        return "an error in the options";
+    case 3:
+        return "not run as root";
+    case 4:
+        return "the kernel has no PPP support";
+    case 5:
+        return "hung up by a signal";
+    case 8:
+        return "the pptp client failed";
+    case 9:
+        return "the pptp client could not be run";
+    case 10:
+        return "the PPP negotiation failed";
+    case 11:
+        return "the server refused to authenticate";
+    case 15:
+        return "the server stopped answering";
+    case 16:
+        return "the link was closed";
+    case 19:
+        return "authentication failed";
+    default:
+        return "exit status " + std::to_string(status);
     }
 }
 

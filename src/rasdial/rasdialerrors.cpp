@@ -5,21 +5,35 @@ namespace rasdial {
 std::string errorLine(int code) {
     const char* text = "An unexpected error occurred.";
     switch (code) {
-    case AccessDenied: text = "Access is denied."; break;
-    case CannotOpenPhonebook: text = "The system could not open the phone book file."; break;
+    case AccessDenied:
+        text = "Access is denied.";
+        break;
+    case CannotOpenPhonebook:
+        text = "The system could not open the phone book file.";
+        break;
     case CannotFindEntry:
         text = "The system could not find the phone book entry for this connection.";
         break;
-    case CorruptPhonebook: text = "The system found invalid information in the phone book."; break;
-    case UserDisconnection: text = "The port was disconnected by the user."; break;
-    case NotConnected: text = "The connection is not connected."; break;
+    case CorruptPhonebook:
+        text = "The system found invalid information in the phone book.";
+        break;
+    case UserDisconnection:
+        text = "The port was disconnected by the user.";
+        break;
+    case NotConnected:
+        text = "The connection is not connected.";
+        break;
     case AuthenticationFailed:
         text = "The remote connection was denied because the user name and password combination "
                "you provided is not recognized, or the selected authentication protocol is not "
                "permitted on the remote access server.";
         break;
-    case AlreadyDialing: text = "This connection is already being dialed."; break;
-    case TunnelFailed: text = "The remote connection was not made because the attempted VPN tunnels failed."; break;
+    case AlreadyDialing:
+        text = "This connection is already being dialed.";
+        break;
+    case TunnelFailed:
+        text = "The remote connection was not made because the attempted VPN tunnels failed.";
+        break;
     }
     return "Remote Access error " + std::to_string(code) + " - " + text;
 }

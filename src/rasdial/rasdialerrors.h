@@ -8,8 +8,8 @@ namespace rasdial {
 
 enum Code : int {
     Success = 0,
-    Usage = 1,                  // not a remote-access error: the command line was wrong
-    AccessDenied = 5,           // the privileged part could not be reached or refused to run
+    Usage = 1,        // not a remote-access error: the command line was wrong
+    AccessDenied = 5, // the privileged part could not be reached or refused to run
     CannotOpenPhonebook = 621,
     CannotFindEntry = 623,
     CorruptPhonebook = 625,

@@ -114,10 +114,16 @@ int simulatedDial(const std::string& site, const LinkRequest& request) {
                                        {"password", request.password}});
     if (!answer.answered) return unanswered(site);
     switch (answer.status) {
-    case 200: say("Successfully connected to " + request.entry + "."); return report(Success);
-    case 409: say("You are already connected to " + request.entry + "."); return report(Success);
-    case 401: return report(AuthenticationFailed);
-    default: return report(TunnelFailed); // 404: no such server
+    case 200:
+        say("Successfully connected to " + request.entry + ".");
+        return report(Success);
+    case 409:
+        say("You are already connected to " + request.entry + ".");
+        return report(Success);
+    case 401:
+        return report(AuthenticationFailed);
+    default:
+        return report(TunnelFailed); // 404: no such server
     }
 }
 

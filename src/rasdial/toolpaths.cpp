@@ -36,7 +36,8 @@ std::vector<std::string> privilegedEnvironment() {
     std::vector<std::string> environment{"PATH=/usr/sbin:/usr/bin:/sbin:/bin"};
 #ifdef RASDIAL_TEST_HOOKS
     for (const char* name : {"RASDIAL_TEST_PPPD", "RASDIAL_TEST_PPTP", "RASDIAL_TEST_RUNDIR"})
-        if (const char* value = std::getenv(name)) environment.push_back(std::string(name) + '=' + value);
+        if (const char* value = std::getenv(name))
+            environment.push_back(std::string(name) + '=' + value);
 #endif
     return environment;
 }

@@ -41,7 +41,8 @@ int main(int argc, char* argv[]) {
         for (int i = 0; i < argc; ++i) {
             args << argv[i] << '\n';
             if (i + 1 < argc && std::strcmp(argv[i], "linkname") == 0) link = argv[i + 1];
-            if (i + 1 < argc && std::strcmp(argv[i], "passwordfd") == 0) passwordFd = std::atoi(argv[i + 1]);
+            if (i + 1 < argc && std::strcmp(argv[i], "passwordfd") == 0)
+                passwordFd = std::atoi(argv[i + 1]);
         }
     }
     std::ifstream(dir + "/behaviour") >> behaviour;
@@ -49,7 +50,8 @@ int main(int argc, char* argv[]) {
         std::string password;
         char buffer[512];
         ssize_t got;
-        while ((got = read(passwordFd, buffer, sizeof buffer)) > 0) password.append(buffer, std::size_t(got));
+        while ((got = read(passwordFd, buffer, sizeof buffer)) > 0)
+            password.append(buffer, std::size_t(got));
         std::ofstream(dir + "/PASSWORD") << password;
     }
     if (behaviour == "fail") {
@@ -81,9 +83,11 @@ int main(int argc, char* argv[]) {
     }
     setsid();
     const int null = open("/dev/null", O_RDWR);
-    for (int fd = 0; fd < 3; ++fd) dup2(null, fd);
+    for (int fd = 0; fd < 3; ++fd)
+        dup2(null, fd);
     if (behaviour == "stubborn") {
-        for (;;) sigsuspend(&term); // SIGTERM stays blocked: only SIGKILL ends it
+        for (;;)
+            sigsuspend(&term); // SIGTERM stays blocked: only SIGKILL ends it
     }
     int signal = 0;
     sigwait(&term, &signal);
