@@ -52,70 +52,44 @@ private slots:
     void arguments_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<rasdial::Action>("action");
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<int>("passwordAt");
+        QTest::addColumn<QStringList>("values"); // entry, user, password
+        QTest::addColumn<QList<int>>("credentialsAt");
+        const auto row = [](const char* name, const QStringList& args, Action action,
+                            const QStringList& values, const QList<int>& at) {
+            QTest::newRow(name) << args << action << values << at;
+        };
+        const QStringList none{"", "", ""};
         const QString pw255(255, u'p'), pw256(256, u'p');
-        QTest::newRow("list") << QStringList{} << Action::List << ""
-                              << ""
-                              << "" << -1;
-        QTest::newRow("dial") << QStringList{"E", "u", "p"} << Action::Dial << "E"
-                              << "u"
-                              << "p" << 2;
-        QTest::newRow("entry only") << QStringList{"E"} << Action::Dial << "E"
-                                    << ""
-                                    << "" << -1;
-        QTest::newRow("no password") << QStringList{"E", "u"} << Action::Dial << "E"
-                                     << "u"
-                                     << "" << -1;
-        QTest::newRow("hang up") << QStringList{"E", "/Disconnect"} << Action::HangUp << "E"
-                                 << ""
-                                 << "" << -1;
-        QTest::newRow("/d before the entry") << QStringList{"/d", "E"} << Action::HangUp << "E"
-                                             << ""
-                                             << "" << -1;
-        QTest::newRow("hang up needs an entry") << QStringList{"/DISCONNECT"} << Action::Usage << ""
-                                                << ""
-                                                << "" << -1;
-        QTest::newRow("hang up takes nothing else")
-            << QStringList{"E", "u", "/d"} << Action::Usage << ""
-            << ""
-            << "" << -1;
-        QTest::newRow("a password may start with a slash")
-            << QStringList{"E", "u", "/secret"} << Action::Dial << "E"
-            << "u"
-            << "/secret" << 2;
-        QTest::newRow("unsupported switch")
-            << QStringList{"E", "/phone:123", "u", "p"} << Action::Usage << ""
-            << ""
-            << "" << 3;
-        QTest::newRow("blank inside a value splits it")
-            << QStringList{"E", "my", "user", "p"} << Action::Usage << ""
-            << ""
-            << "" << 2;
-        QTest::newRow("longest password") << QStringList{"E", "u", pw255} << Action::Dial << "E"
-                                          << "u" << pw255 << 2;
-        QTest::newRow("password too long") << QStringList{"E", "u", pw256} << Action::Usage << ""
-                                           << ""
-                                           << "" << 2;
-        QTest::newRow("entry name too long")
-            << QStringList{QString(257, u'e')} << Action::Usage << ""
-            << ""
-            << "" << -1;
-        QTest::newRow("too many arguments") << QStringList(9, "x") << Action::Usage << ""
-                                            << ""
-                                            << "" << 2;
+        row("list", {}, Action::List, none, {});
+        row("dial", {"E", "u", "p"}, Action::Dial, {"E", "u", "p"}, {1, 2});
+        row("entry only", {"E"}, Action::Dial, {"E", "", ""}, {});
+        row("no password", {"E", "u"}, Action::Dial, {"E", "u", ""}, {1});
+        row("hang up", {"E", "/Disconnect"}, Action::HangUp, {"E", "", ""}, {});
+        row("/d before the entry", {"/d", "E"}, Action::HangUp, {"E", "", ""}, {});
+        row("hang up needs an entry", {"/DISCONNECT"}, Action::Usage, none, {});
+        row("hang up takes nothing else", {"E", "u", "/d"}, Action::Usage, none, {1});
+        row("a password may start with a slash", {"E", "u", "/secret"}, Action::Dial,
+            {"E", "u", "/secret"}, {1, 2});
+        row("unsupported switch", {"E", "/phone:123", "u", "p"}, Action::Usage, none, {2, 3});
+        row("blank inside a value splits it", {"E", "my", "user", "p"}, Action::Usage, none,
+            {1, 2, 3});
+        row("longest password", {"E", "u", pw255}, Action::Dial, {"E", "u", pw255}, {1, 2});
+        row("password too long", {"E", "u", pw256}, Action::Usage, none, {1, 2});
+        row("entry name too long", {QString(257, u'e')}, Action::Usage, none, {});
+        row("too many arguments", QStringList(9, "x"), Action::Usage, none,
+            {1, 2, 3, 4, 5, 6, 7, 8});
     }
     void arguments() {
         QFETCH(QStringList, args);
         const Command command = parseArguments(words(args));
         QTEST(command.action, "action");
-        QTEST(QString::fromStdString(command.entry), "entry");
-        QTEST(QString::fromStdString(command.user), "user");
-        QTEST(QString::fromStdString(command.password), "password");
+        QTEST((QStringList{QString::fromStdString(command.entry),
+                           QString::fromStdString(command.user),
+                           QString::fromStdString(command.password)}),
+              "values");
         QCOMPARE(command.problem.empty(), command.action != Action::Usage);
-        QTEST(passwordPosition(words(args)), "passwordAt");
+        const std::vector<int> at = credentialPositions(words(args));
+        QTEST(QList<int>(at.begin(), at.end()), "credentialsAt");
     }
 
     void server_data() {

@@ -210,9 +210,9 @@ private slots:
             QVERIFY2(!cmdline.contains(Password), cmdline.constData());
             QVERIFY(!readAll(QStringLiteral("/proc/%1/environ").arg(pid)).contains(Password));
         }
-        // The tool's own arguments still show the rest: the check reads the right process.
+        // The tool's own arguments still show the entry: the check reads the right process.
         QVERIFY(readAll(QStringLiteral("/proc/%1/cmdline").arg(rasdial.processId()))
-                    .contains("\0user\0"));
+                    .contains(Entry.toUtf8()));
         // Meanwhile a second dial of the entry does not start another pppd.
         const auto second = world.run({Entry, "user", Password});
         QCOMPARE(second.status, 756 & 0xFF);

@@ -73,11 +73,15 @@ Command parseArguments(const std::vector<std::string>& arguments) {
     return command;
 }
 
-int passwordPosition(const std::vector<std::string>& arguments) {
-    int values = 0;
-    for (std::size_t i = 0; i < arguments.size(); ++i)
-        if (switchOf(arguments[i]) == Switch::None && ++values == 3) return int(i);
-    return -1;
+std::vector<int> credentialPositions(const std::vector<std::string>& arguments) {
+    std::vector<int> positions;
+    bool entry = true;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (switchOf(arguments[i]) != Switch::None) continue;
+        if (!entry) positions.push_back(int(i));
+        entry = false;
+    }
+    return positions;
 }
 
 const char* usageText() {

@@ -27,9 +27,11 @@ struct Command {
 // The arguments after the program name.
 Command parseArguments(const std::vector<std::string>& arguments);
 
-// Where the password stands among the arguments after the program name (the third one that is
-// not a switch), or -1. main() blanks it there before anything else happens.
-int passwordPosition(const std::vector<std::string>& arguments);
+// Where the user name and the password stand among the arguments after the program name:
+// every value that is not a switch, after the entry name. main() blanks them there before
+// anything else happens (also the user name: with an empty account the password takes its
+// place).
+std::vector<int> credentialPositions(const std::vector<std::string>& arguments);
 
 // The command summary printed with a usage error.
 const char* usageText();

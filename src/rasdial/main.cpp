@@ -12,11 +12,11 @@
 #include <vector>
 
 int main(int argc, char* argv[]) {
-    // First of all, blank the password where it stands in our own arguments, so that
-    // /proc/PID/cmdline of this process no longer shows it.
+    // First of all, blank the credentials where they stand in our own arguments, so that
+    // /proc/PID/cmdline of this process no longer shows the password.
     std::vector<std::string> arguments(argv + 1, argv + argc);
-    const int password = rasdial::passwordPosition(arguments);
-    if (password >= 0) std::memset(argv[password + 1], 0, std::strlen(argv[password + 1]));
+    for (const int at : rasdial::credentialPositions(arguments))
+        std::memset(argv[at + 1], 0, std::strlen(argv[at + 1]));
 
     const rasdial::ToolPaths& paths = rasdial::toolPaths();
     if (argc == 2 && std::strcmp(argv[1], rasdial::LinkHelperSwitch) == 0)
