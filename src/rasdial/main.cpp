@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -17,6 +18,11 @@ int main(int argc, char* argv[]) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
     for (const int at : rasdial::credentialPositions(arguments))
         std::memset(argv[at + 1], 0, std::strlen(argv[at + 1]));
+
+    // Standard input, output and error are open, so that no descriptor the tool opens later
+    // (the password pipe) can land on one of them.
+    for (int fd = 0; fd < 3; ++fd)
+        if (fcntl(fd, F_GETFD) < 0 && open("/dev/null", O_RDWR) != fd) return 1;
 
     const rasdial::ToolPaths& paths = rasdial::toolPaths();
     if (argc == 2 && std::strcmp(argv[1], rasdial::LinkHelperSwitch) == 0)
