@@ -1,5 +1,6 @@
 // "连接": the phonebook entry, the dial command and the connect check switched on.
 #include "connector.h"
+#include "desktopplatform.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -16,22 +17,6 @@ const QString Dialling = QStringLiteral("正在连接,请稍候.......... ");
 const QString EntryFailed = QStringLiteral("建立连接失败,系统可能不兼容. ");
 const QString PageFailed = QStringLiteral("连接服务器失败,请稍候再试...");
 const QString Incomplete = QStringLiteral("自定义服务器信息不完整,连接失败 ...");
-
-// Message boxes from the queue, but the real phonebook file and real processes.
-class DesktopPlatform : public FakePlatform {
-public:
-    bool setEntryProperties(const QString& name, const QByteArray& record) override {
-        return system->setEntryProperties(name, record);
-    }
-    bool setCredentials(const QString& name, const QByteArray& record) override {
-        return system->setCredentials(name, record);
-    }
-    bool launch(const QString& commandLine, int showState) override {
-        FakePlatform::launch(commandLine, showState);
-        return system->launch(commandLine, showState);
-    }
-    const std::unique_ptr<Platform> system = createPlatform();
-};
 
 } // namespace
 

@@ -1,11 +1,9 @@
 // rasdial's simulated link against the local maker site: the lookup page shows the exit
 // address while the tunnel is up.
 #include "platform/linux/phonebookfile.h"
-
-#include <httplib.h>
+#include "siteprocess.h"
 
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -14,35 +12,8 @@ namespace {
 const QString Entry = QStringLiteral("MiravonVPN网络连接器");
 
 // The local maker site on a free port.
-struct Site {
-    QProcess process;
-    QString base;
-
-    explicit Site(int tunnelSeconds) {
-        process.start(QStringLiteral(MIRAVON_SITE),
-                      {"--port", "0", "--tunnel-seconds", QString::number(tunnelSeconds)});
-        if (!process.waitForReadyRead(5000)) return;
-        const auto match = QRegularExpression(QStringLiteral("(http://127\\.0\\.0\\.1:\\d+)/"))
-                               .match(QString::fromUtf8(process.readLine()));
-        base = match.captured(1);
-    }
-    ~Site() {
-        process.kill();
-        process.waitForFinished();
-    }
-
-    QByteArray get(const char* path) const {
-        httplib::Client client(base.toStdString());
-        client.set_read_timeout(5);
-        const auto answer = client.Get(path);
-        return answer ? QByteArray::fromStdString(answer->body) : QByteArray();
-    }
-    // The address between the brackets of the lookup page.
-    QByteArray address() const {
-        const QByteArray page = get("/ip2city.asp");
-        const int open = page.indexOf('[');
-        return page.mid(open + 1, page.indexOf(']') - open - 1);
-    }
+struct Site : SiteProcess {
+    explicit Site(int tunnelSeconds) : SiteProcess(QStringLiteral(MIRAVON_SITE), tunnelSeconds) {}
 };
 
 } // namespace
