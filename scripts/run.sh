@@ -2,8 +2,12 @@
 # Builds the connector and runs it against the local maker site on 127.0.0.1:8660.
 # Without a display it runs under Xvfb, saves a screenshot of the window to
 # build/screenshot.png, prints its path and stops.
+#   --connected   also clicks "连接" on the first server, waits for the simulated tunnel and
+#                 saves build/screenshot-connected.png (without a display only)
+connected=false
+[ "${1:-}" = "--connected" ] && connected=true
 source "$(dirname "$0")/common.sh"
-ensure_packages "${BUILD_PACKAGES[@]}" xvfb xauth xdotool imagemagick xdg-utils
+ensure_packages "${BUILD_PACKAGES[@]}" xvfb xauth xdotool imagemagick xdg-utils curl
 build
 
 started=()
@@ -42,10 +46,23 @@ for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; d
 
 build/miravon-vpn &
 started+=($!)
-if ! timeout 90 xdotool search --sync --onlyvisible --name 'MiravonVPN' >/dev/null; then
+window=$(timeout 90 xdotool search --sync --onlyvisible --name 'MiravonVPN' | head -1)
+if [ -z "$window" ]; then
     echo "the window did not appear within 90 s"
     exit 1
 fi
 sleep 1 # let the window paint its first frame
 import -window root build/screenshot.png
 echo "$(pwd)/build/screenshot.png"
+$connected || exit 0
+
+# "连接" stands 206, 119 pixels from the window's corner on the control tab.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+xdotool mousemove $((X + 206)) $((Y + 119)) click 1
+for _ in $(seq 30); do
+    curl -s http://127.0.0.1:8660/ip2city.asp | grep -q '203\.0\.113\.7' && break
+    sleep 0.5
+done
+sleep 4 # the connect check sees the new address within a second; let the clock count a little
+import -window root build/screenshot-connected.png
+echo "$(pwd)/build/screenshot-connected.png"
