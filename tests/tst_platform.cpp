@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 #include "platform/textcodec.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -93,6 +94,16 @@ private slots:
         QFETCH(QByteArray, body);
         QFETCH(QByteArray, contentType);
         QTEST(decodeHttpBody(body, contentType), "text");
+    }
+
+    // A program that is not there: false at once, and the caller goes on.
+    void launchOfAMissingProgram() {
+        const auto platform = createPlatform();
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!platform->launch("no-such-dial-tool-here.exe MiravonVPN网络连接器 u p", 0));
+        QVERIFY(clock.elapsed() < 1000);
+        QVERIFY(platform->launch("true", 0));
     }
 
     // The registry file plays the registry's part for the start page: it exists only once a
