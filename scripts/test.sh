@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test.
 source "$(dirname "$0")/common.sh"
-ensure_packages "${BUILD_PACKAGES[@]}" xvfb xauth xdotool trayer
+# Xvfb, a small window manager and a small notification area for the tests that need a real
+# X11 display.
+ensure_packages "${BUILD_PACKAGES[@]}" xvfb xdotool trayer jwm
 build
 ctest --test-dir build --output-on-failure -j 2

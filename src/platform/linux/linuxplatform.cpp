@@ -1,12 +1,14 @@
-// The platform on Linux desktops: Qt message boxes, detached processes, and the per-user file
-// that holds the few registry values the connector uses.
+// The platform on Linux desktops: Qt message boxes, detached processes, the per-user file
+// that holds the few registry values the connector uses, and X11 window sweeps.
 #include "platform/commandline.h"
-#include "platform/platform.h"
 #include "platform/linux/phonebookfile.h"
 #include "platform/linux/phonebookstore.h"
+#include "platform/linux/x11windows.h"
+#include "platform/platform.h"
 #include "platform/registry.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QProcess>
 #include <cstdio>
@@ -56,7 +58,15 @@ public:
         return storeCredentials(phonebook::defaultPath(), entryName, rasCredentials);
     }
 
-    void closeWindowsTitled(const QString&) override {}
+    // Only X11 lets one program see and close another's windows; on Wayland or without a
+    // screen there is nothing to sweep.
+    void closeWindowsTitled(const QString& title) override {
+        if (!qGuiApp) return;
+        const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+        if (!x11 || !x11->connection()) return;
+        X11TopLevelWindows windows(x11->connection());
+        ::closeWindowsTitled(windows, title);
+    }
 
     void endProgram(int status) override {
         std::fflush(nullptr);
