@@ -1,4 +1,5 @@
 #include "platform/platform.h"
+#include "platform/singleinstance.h"
 #include "window/frmtunrell.h"
 
 #include <QApplication>
@@ -7,6 +8,11 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("miravon-vpn"));
+    // A connector already runs for this user: it comes to the front, this start ends.
+    SingleInstance instance(SingleInstance::defaultSocketPath());
+    if (!instance.claim()) return 0;
+
     // Qt's own Chinese texts, so that standard buttons read 确定 and 取消.
     QTranslator qtTexts;
     if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
@@ -15,7 +21,16 @@ int main(int argc, char* argv[]) {
 
     const std::unique_ptr<Platform> platform = createPlatform();
     frmtunrell window(AppConfig::compiledIn(), *platform);
+    // Brought to the front, from the tray too; during start-up only once start-up has shown it.
+    bool startedUp = false;
+    QObject::connect(&instance, &SingleInstance::activationRequested, &window, [&] {
+        if (!startedUp && !window.isVisible()) return;
+        window.showNormal();
+        window.raise();
+        window.activateWindow();
+    });
     window.Form_Load();
     window.show();
+    startedUp = true;
     return app.exec();
 }
