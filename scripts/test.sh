@@ -2,7 +2,7 @@
 # Builds everything and runs every test.
 source "$(dirname "$0")/common.sh"
 # Xvfb, a small window manager and a small notification area for the tests that need a real
-# X11 display.
-ensure_packages "${BUILD_PACKAGES[@]}" xvfb xdotool trayer jwm
+# X11 display; the desktop file checker for the install test.
+ensure_packages "${BUILD_PACKAGES[@]}" xvfb xdotool trayer jwm desktop-file-utils
 build
 ctest --test-dir build --output-on-failure -j 2
