@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Builds the Debian package and tries it on a fresh Debian 12 root: it installs with its
+# dependencies, its files are where the desktop looks for them, and the program starts.
+# Needs root (mmdebstrap, chroot) and the network to a Debian mirror; takes a few minutes.
+source "$(dirname "$0")/common.sh"
+ensure_packages "${BUILD_PACKAGES[@]}" dpkg-dev file desktop-file-utils mmdebstrap
+build
+(cd build && cpack -G DEB >/dev/null)
+version=$(sed -n 's/^project(MiravonVPN VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+deb="build/miravon-vpn_${version}_$(dpkg --print-architecture).deb"
+[ -f "$deb" ] || { echo "no package at $deb"; exit 1; }
+echo "package: $deb"
+dpkg-deb -f "$deb" Depends Recommends
+
+# The package's files.
+expected=(/usr/bin/miravon-vpn /usr/share/applications/miravon-vpn.desktop
+          /usr/share/icons/hicolor/64x64/apps/miravon-vpn.png)
+grep -q '^add_executable(rasdial ' src/CMakeLists.txt && expected+=(/usr/bin/rasdial)
+actual=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }' | sort)
+wanted=$(printf '%s\n' "${expected[@]}" | sort)
+if [ "$actual" != "$wanted" ]; then
+    echo "package files differ (< in the package, > expected):"
+    diff <(echo "$actual") <(echo "$wanted") || true
+    exit 1
+fi
+scratch=$(mktemp -d)
+dpkg-deb -x "$deb" "$scratch"
+desktop-file-validate "$scratch/usr/share/applications/miravon-vpn.desktop"
+rm -rf "$scratch"
+
+# A fresh Debian 12 root, with the mirror this machine uses.
+root=$(mktemp -d /tmp/miravon-root.XXXXXX)
+mounted=()
+cleanup() {
+    for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do umount "${mounted[i]}" || true; done
+    rm -rf --one-file-system "$root"
+}
+trap cleanup EXIT
+mirror=$(awk '/^URIs:/ { print $2; exit }' /etc/apt/sources.list.d/debian.sources 2>/dev/null)
+mmdebstrap --quiet --variant=minbase bookworm "$root" "${mirror:-http://deb.debian.org/debian}"
+mount -t proc proc "$root/proc" && mounted+=("$root/proc")
+mount --bind /dev "$root/dev" && mounted+=("$root/dev")
+mount --bind /dev/pts "$root/dev/pts" && mounted+=("$root/dev/pts")
+mount -t tmpfs tmpfs "$root/tmp" && mounted+=("$root/tmp")
+cp "$deb" "$root/tmp/"
+
+chroot "$root" env DEBIAN_FRONTEND=noninteractive bash -euo pipefail -c "
+apt-get update -qq
+apt-get install -y -qq /tmp/$(basename "$deb") >/tmp/apt.log 2>&1 || { tail -20 /tmp/apt.log; exit 1; }
+echo 'installed on a fresh root:'; dpkg-query -W miravon-vpn
+for file in ${expected[*]}; do test -f \"\$file\" || { echo \"missing: \$file\"; exit 1; }; done
+test \"\$(command -v miravon-vpn)\" = /usr/bin/miravon-vpn
+if ldd /usr/bin/miravon-vpn | grep 'not found'; then exit 1; fi
+test -f /usr/lib/\$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || echo x86_64-linux-gnu)/qt6/plugins/platforms/libqxcb.so
+test -n \"\$(fc-list :lang=zh family)\"
+test -f /usr/share/qt6/translations/qtbase_zh_CN.qm
+for program in pppd pptp xdg-open; do command -v \$program >/dev/null; done
+# Still running after 3 s: it started and waits for its lookup host, as it should.
+export XDG_RUNTIME_DIR=\$(mktemp -d) QT_QPA_PLATFORM=offscreen
+status=0; timeout 3 miravon-vpn >/tmp/run.log 2>&1 || status=\$?
+[ \$status -eq 124 ] || { echo \"miravon-vpn ended with \$status:\"; cat /tmp/run.log; exit 1; }
+echo 'the program, its menu entry and icon are in place; it starts'
+"
