@@ -15,8 +15,12 @@ dpkg-deb -f "$deb" Depends Recommends
 # The package's files.
 expected=(/usr/bin/miravon-vpn /usr/share/applications/miravon-vpn.desktop
           /usr/share/icons/hicolor/64x64/apps/miravon-vpn.png)
-grep -q '^add_executable(rasdial ' src/CMakeLists.txt && expected+=(/usr/bin/rasdial)
 actual=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }' | sort)
+# The dial tool comes with the polkit action that lets it run as root.
+if grep -q '^add_executable(rasdial ' src/CMakeLists.txt; then
+    expected+=(/usr/bin/rasdial $(grep '^/usr/share/polkit-1/actions/.*\.policy$' <<<"$actual" || true))
+    grep -q '^/usr/share/polkit-1/actions/' <<<"$actual" || { echo "rasdial without a polkit action"; exit 1; }
+fi
 wanted=$(printf '%s\n' "${expected[@]}" | sort)
 if [ "$actual" != "$wanted" ]; then
     echo "package files differ (< in the package, > expected):"

@@ -11,8 +11,12 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 expected=(bin/miravon-vpn
           share/applications/miravon-vpn.desktop
           share/icons/hicolor/64x64/apps/miravon-vpn.png)
-[ "$with_rasdial" = --with-rasdial ] && expected+=(bin/rasdial)
 actual=$(cd "$prefix" && find . -type f -printf '%P\n' | sort)
+# The dial tool comes with the polkit action that lets it run as root.
+if [ "$with_rasdial" = --with-rasdial ]; then
+    expected+=(bin/rasdial $(grep '^share/polkit-1/actions/.*\.policy$' <<<"$actual" || true))
+    grep -q '^share/polkit-1/actions/' <<<"$actual" || { echo "rasdial without a polkit action"; exit 1; }
+fi
 wanted=$(printf '%s\n' "${expected[@]}" | sort)
 if [ "$actual" != "$wanted" ]; then
     echo "installed files differ from the expected ones (< installed, > expected):"
