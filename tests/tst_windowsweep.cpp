@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QTest>
 #include <QWidget>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -108,6 +109,9 @@ private slots:
             << QStringList{"网络连接", "网络连接"} << false;
         QTest::newRow("none") << QStringList{"网络", "MiravonVPN网络连接器"} << "网络连接"
                               << QStringList{} << false;
+        const QString withNul = QString("网络连接") + QChar(u'\0') + "x";
+        QTest::newRow("title cut at a NUL")
+            << QStringList{withNul, "网络连接x"} << "网络连接" << QStringList{withNul} << false;
         QTest::newRow("title only in WM_NAME")
             << QStringList{"Network Connections", "Network Connections 2"} << "Network Connections"
             << QStringList{"Network Connections"} << true;

@@ -3,6 +3,7 @@
 #include <QSet>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 
 namespace {
