@@ -24,10 +24,7 @@ int main(int argc, char* argv[]) {
     // Brought to the front, from the tray too; during start-up only once start-up has shown it.
     bool startedUp = false;
     QObject::connect(&instance, &SingleInstance::activationRequested, &window, [&] {
-        if (!startedUp && !window.isVisible()) return;
-        window.showNormal();
-        window.raise();
-        window.activateWindow();
+        if (startedUp || window.isVisible()) window.bringToFront();
     });
     window.Form_Load();
     window.show();
