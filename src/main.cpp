@@ -21,10 +21,11 @@ int main(int argc, char* argv[]) {
 
     const std::unique_ptr<Platform> platform = createPlatform();
     frmtunrell window(AppConfig::compiledIn(), *platform);
-    // Brought to the front, from the tray too; during start-up only once start-up has shown it.
+    // Brought to the front, from the tray too; during start-up only once it has been shown
+    // (a start-up held up on the network shows it early, and it may be minimised since).
     bool startedUp = false;
     QObject::connect(&instance, &SingleInstance::activationRequested, &window, [&] {
-        if (startedUp || window.isVisible()) window.bringToFront();
+        if (startedUp || window.isVisible() || window.isMinimized()) window.bringToFront();
     });
     window.Form_Load();
     window.show();
