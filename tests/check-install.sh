@@ -1,38 +1,40 @@
 #!/usr/bin/env bash
-# Installs a build into a scratch folder and checks that the desktop finds what it needs there:
-# check-install.sh BUILD_DIR [--with-rasdial]
+# Installs a build under /usr into a scratch folder (DESTDIR) and checks that the desktop finds
+# what it needs there: check-install.sh BUILD_DIR [--with-rasdial]
 set -euo pipefail
 build=$1
 with_rasdial=${2:-}
-prefix=$(mktemp -d)
-trap 'rm -rf "$prefix"' EXIT
-cmake --install "$build" --prefix "$prefix" >/dev/null
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+DESTDIR="$root" cmake --install "$build" --prefix /usr >/dev/null
 
-expected=(bin/miravon-vpn
-          share/applications/miravon-vpn.desktop
-          share/icons/hicolor/64x64/apps/miravon-vpn.png)
-actual=$(cd "$prefix" && find . -type f -printf '%P\n' | sort)
-# The dial tool comes with the polkit action that lets it run as root.
-if [ "$with_rasdial" = --with-rasdial ]; then
-    expected+=(bin/rasdial $(grep '^share/polkit-1/actions/.*\.policy$' <<<"$actual" || true))
-    grep -q '^share/polkit-1/actions/' <<<"$actual" || { echo "rasdial without a polkit action"; exit 1; }
-fi
+expected=(usr/bin/miravon-vpn
+          usr/share/applications/miravon-vpn.desktop
+          usr/share/icons/hicolor/64x64/apps/miravon-vpn.png)
+# The dial tool comes with the polkit action that lets pkexec run it as root.
+policy=usr/share/polkit-1/actions/net.miravon.rasdial.policy
+[ "$with_rasdial" = --with-rasdial ] && expected+=(usr/bin/rasdial "$policy")
+actual=$(cd "$root" && find . -type f -printf '%P\n' | sort)
 wanted=$(printf '%s\n' "${expected[@]}" | sort)
 if [ "$actual" != "$wanted" ]; then
     echo "installed files differ from the expected ones (< installed, > expected):"
     diff <(echo "$actual") <(echo "$wanted") || true
     exit 1
 fi
-for program in "$prefix"/bin/*; do
-    [ -x "$program" ] || { echo "${program#"$prefix"/} is not executable"; exit 1; }
+for program in "$root"/usr/bin/*; do
+    [ -x "$program" ] || { echo "${program#"$root"/} is not executable"; exit 1; }
 done
+if [ "$with_rasdial" = --with-rasdial ]; then
+    path='<annotate key="org.freedesktop.policykit.exec.path">/usr/bin/rasdial</annotate>'
+    grep -qF "$path" "$root/$policy" || { echo "the polkit action does not name /usr/bin/rasdial"; exit 1; }
+fi
 
 # The icon sits in the folder of its real size.
-size=$(od -An -tu1 -j16 -N8 "$prefix/share/icons/hicolor/64x64/apps/miravon-vpn.png" |
+size=$(od -An -tu1 -j16 -N8 "$root/usr/share/icons/hicolor/64x64/apps/miravon-vpn.png" |
        awk '{ printf "%dx%d", ($1*2^24)+($2*2^16)+($3*2^8)+$4, ($5*2^24)+($6*2^16)+($7*2^8)+$8 }')
 [ "$size" = 64x64 ] || { echo "the icon is $size, but installed as 64x64"; exit 1; }
 
-desktop="$prefix/share/applications/miravon-vpn.desktop"
+desktop="$root/usr/share/applications/miravon-vpn.desktop"
 # Warnings and hints count as failures too.
 complaints=$(desktop-file-validate "$desktop" 2>&1) || true
 [ -z "$complaints" ] || { echo "desktop-file-validate: $complaints"; exit 1; }
