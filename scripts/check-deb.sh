@@ -56,12 +56,17 @@ apt-get install -y -qq /tmp/$(basename "$deb") >/tmp/apt.log 2>&1 || { tail -20 
 echo 'installed on a fresh root:'; dpkg-query -W miravon-vpn
 for file in ${expected[*]}; do test -f \"\$file\" || { echo \"missing: \$file\"; exit 1; }; done
 test \"\$(command -v miravon-vpn)\" = /usr/bin/miravon-vpn
-if ldd /usr/bin/miravon-vpn | grep 'not found'; then exit 1; fi
-test -f /usr/lib/\$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || echo x86_64-linux-gnu)/qt6/plugins/platforms/libqxcb.so
-test -n \"\$(fc-list :lang=zh family)\"
+for program in \$(dpkg -L miravon-vpn | grep '^/usr/bin/'); do
+    if ldd \$program | grep 'not found'; then exit 1; fi
+done
+ls /usr/lib/*/qt6/plugins/platforms/libqxcb.so >/dev/null # Qt's X11 plugin
+test -n \"\$(fc-list :lang=zh family)\" # a Chinese font
 test -f /usr/share/qt6/translations/qtbase_zh_CN.qm
 for program in pppd pptp xdg-open; do command -v \$program >/dev/null; done
-if [ -f $policy ]; then test -x /usr/bin/pkexec; fi
+if [ -f $policy ]; then
+    test -x /usr/bin/pkexec
+    rasdial >/tmp/rasdial.log 2>&1 || { cat /tmp/rasdial.log; exit 1; } # lists no connection
+fi
 # Still running after 3 s: it started and waits for its lookup host, as it should.
 export XDG_RUNTIME_DIR=\$(mktemp -d) QT_QPA_PLATFORM=offscreen
 status=0; timeout 3 miravon-vpn >/tmp/run.log 2>&1 || status=\$?
