@@ -37,11 +37,14 @@ QByteArray X11TopLevelWindows::property(xcb_window_t window, xcb_atom_t name, xc
                                         int maxBytes) {
     *type = XCB_ATOM_NONE;
     if (name == XCB_ATOM_NONE) return {};
+    // An error comes back here rather than as an event to Qt's event loop, which would log it.
+    xcb_generic_error_t* error = nullptr;
     const Reply<xcb_get_property_reply_t> reply(
         xcb_get_property_reply(connection_,
                                xcb_get_property(connection_, 0, window, name,
                                                 XCB_GET_PROPERTY_TYPE_ANY, 0, (maxBytes + 3) / 4),
-                               nullptr));
+                               &error));
+    std::free(error);
     if (!reply) return {}; // the window is gone
     *type = reply->type;
     const int bytes = xcb_get_property_value_length(reply.get());
