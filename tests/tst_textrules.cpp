@@ -22,12 +22,19 @@ private slots:
         QTest::newRow("] before [") << "x] [y" << LookupResult::Malformed << "";
         QTest::newRow("plain") << "您的IP是:[61.1.2.3] 来自:上海" << LookupResult::Address
                                << "61.1.2.3";
-        QTest::newRow("nothing between") << "[]" << LookupResult::Address << "";
+        QTest::newRow("nothing between") << "[]" << LookupResult::Malformed << "";
         QTest::newRow("two pairs")
             << "[1.1.1.1] and [2.2.2.2]" << LookupResult::Address << "1.1.1.1";
-        QTest::newRow("first ] after second [") << "[a[b]c]" << LookupResult::Address << "a[b";
-        QTest::newRow("taken as it is")
-            << "[ not an ip ]" << LookupResult::Address << " not an ip ";
+        QTest::newRow("blanks trimmed") << "[ 10.0.0.7\t]" << LookupResult::Address << "10.0.0.7";
+        QTest::newRow("IPv6") << "[2001:db8::1]" << LookupResult::Address << "2001:db8::1";
+        QTest::newRow("portal page comment")
+            << "<!--[if lt IE 9]><script src=x.js></script><![endif]-->[1.2.3.4]"
+            << LookupResult::Malformed << "";
+        QTest::newRow("first ] after second [") << "[a[b]c]" << LookupResult::Malformed << "";
+        QTest::newRow("short IPv4 form") << "[127.1]" << LookupResult::Malformed << "";
+        QTest::newRow("part over 255") << "[1.2.3.256]" << LookupResult::Malformed << "";
+        QTest::newRow("hex IPv4 part") << "[0x7f.0.0.1]" << LookupResult::Malformed << "";
+        QTest::newRow("IPv6 scope name") << "[fe80::1%eth0]" << LookupResult::Malformed << "";
     }
     void bracketAddress() {
         QFETCH(QString, page);
@@ -63,6 +70,19 @@ private slots:
             << " A : 1;u#p " << true << QStringList{" A "} << QStringList{" 1;u#p "};
         QTest::newRow("error page: first line without colon")
             << "<html>\r\n<a href=\"http://x\">404</a>" << true << QStringList() << QStringList();
+        QStringList many, manyData;
+        QString manyText;
+        for (int i = 0; i <= MaxServers; ++i) {
+            manyText += QStringLiteral("S%1:d\r").arg(i);
+            many << QStringLiteral("S%1").arg(i);
+            manyData << "d";
+        }
+        QTest::newRow("no more servers than the bound")
+            << manyText << true << many.mid(0, MaxServers) << manyData.mid(0, MaxServers);
+        const QString longest = "B:" + QString(MaxServerLineChars - 2, u'x');
+        QTest::newRow("longest line kept, a longer one ends the list")
+            << "A:1\r" + longest + "\rC:" + QString(MaxServerLineChars, u'y') + "\rD:4" << true
+            << QStringList{"A", "B"} << QStringList{"1", longest.mid(2)};
         QTest::newRow("error page: junk servers")
             << "<html><a href=\"http://x\">\r\n</html>" << true
             << QStringList{"<html><a href=\"http"} << QStringList{"//x\">"};

@@ -4,10 +4,11 @@ ServerList parseServerList(const QString& text) {
     ServerList list;
     list.reached = text.contains(u':');
     if (!list.reached) return list;
-    for (const QString& line : text.split(u'\r')) {
+    for (QStringView line : QStringView(text).tokenize(u'\r')) {
+        if (list.servers.size() == MaxServers || line.size() > MaxServerLineChars) break;
         const qsizetype colon = line.indexOf(u':');
         if (colon < 0) break;
-        list.servers.append({line.left(colon), line.mid(colon + 1)});
+        list.servers.append({line.left(colon).toString(), line.mid(colon + 1).toString()});
     }
     return list;
 }

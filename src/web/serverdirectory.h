@@ -16,9 +16,14 @@ struct ServerList {
     QList<ServerEntry> servers;
 };
 
+// Bounds far above any real list (a few dozen servers of a few dozen characters each), so that
+// whatever a host sends, the window's lists stay small and quick to draw.
+constexpr int MaxServers = 1000;
+constexpr qsizetype MaxServerLineChars = 1024;
+
 // Reads the server list. Lines end at a carriage return alone (a line feed stays in the next
-// name); each line is cut at its first ":"; the list ends at the first line without ":".
-// Nothing is trimmed.
+// name); each line is cut at its first ":"; the list ends at the first line without ":" or
+// longer than MaxServerLineChars, and after MaxServers servers. Nothing is trimmed.
 ServerList parseServerList(const QString& text);
 
 // The three fields of a server's data "address;account#password".
