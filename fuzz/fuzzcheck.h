@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <cstdio>
+#include <cstdlib>
+
+// Outside data as the parsers see it: the decoded body of an answer.
+inline QString fuzzText(const uint8_t* data, size_t size) {
+    return QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
+}
+
+// A broken promise of a parser is a finding like a crash: report it and stop.
+#define FUZZ_CHECK(condition)                                                                  \
+    do {                                                                                       \
+        if (!(condition)) {                                                                    \
+            std::fprintf(stderr, "broken promise: %s (%s:%d)\n", #condition, __FILE__,         \
+                         __LINE__);                                                            \
+            std::abort();                                                                      \
+        }                                                                                      \
+    } while (false)
