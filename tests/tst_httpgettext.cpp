@@ -1,9 +1,11 @@
 // The one network read: against real servers on 127.0.0.1 whose answers the test decides.
+#include "platform/boundedget.h"
 #include "testserver.h"
 #include "web/httpgettext.h"
 #include "web/publicaddress.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QStringEncoder>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -22,6 +24,21 @@ Timed timedFetch(const QString& url, qint16 limit) {
     clock.start();
     QString text = HttpGetText(url, QString(), limit);
     return {text, clock.elapsed()};
+}
+
+// The process's resident memory now (VmRSS) or its peak since the last reset (VmHWM), in KB.
+qint64 memoryKb(const char* field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith(QByteArray(field) + ':'))
+            return line.mid(qstrlen(field) + 1).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+void resetPeakMemory() {
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly)) clear.write("5");
 }
 
 std::string gbk(const char* utf8) {
@@ -78,48 +95,92 @@ private slots:
         }
     }
 
-    void answers_data() {
+    // Whatever the host or the path does, the fetch ends on time with the expected text, and
+    // memory grows by no more than the body cap allows. Status 0: no whole answer came.
+    void faults_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<int>("limit");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("404 page") << "404" << 5 << "<html>404 Not Found</html>";
-        QTest::newRow("500 page") << "500" << 5 << "<html>Server Error</html>";
-        QTest::newRow("empty body") << "empty" << 5 << "";
-        QTest::newRow("gb2312 page") << "gbk" << 5 << "您的IP是:[1.2.3.4]";
-        QTest::newRow("utf-8 without charset") << "utf8" << 5 << "电信一区:1;u#p";
-        QTest::newRow("connection cut mid-body") << "cut" << 5 << "";
-        QTest::newRow("trickle done within the limit") << "trickle" << 2 << "abcdef";
-        QTest::newRow("trickle past the limit") << "slowtrickle" << 1 << "";
-        QTest::newRow("late answer within the limit") << "late" << 1 << "late";
-        QTest::newRow("nobody listening") << "refused" << 5 << "";
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("maxMs");
+        QTest::addColumn<int>("maxGrowthMb"); // 0: not measured
+        QTest::newRow("refused") << "refused" << 5 << "" << 0 << 300 << 0;
+        QTest::newRow("cut off mid-body") << "cut" << 5 << "" << 0 << 300 << 0;
+        QTest::newRow("accepted and silent") << "silent" << 1 << "" << 0 << 1300 << 0;
+        QTest::newRow("trickle done within the limit")
+            << "trickle" << 2 << "abcdef" << 200 << 2300 << 0;
+        QTest::newRow("a byte a second without end") << "drip" << 2 << "" << 0 << 2300 << 0;
+        QTest::newRow("late answer within the limit") << "late" << 1 << "late" << 200 << 1300 << 0;
+        QTest::newRow("404 page") << "404" << 5 << "<html>404 Not Found</html>" << 404 << 300 << 0;
+        QTest::newRow("500 page") << "500" << 5 << "<html>Server Error</html>" << 500 << 300 << 0;
+        QTest::newRow("empty body") << "empty" << 5 << "" << 200 << 300 << 0;
+        QTest::newRow("redirects followed") << "hops" << 5 << "arrived" << 200 << 300 << 0;
+        QTest::newRow("redirect loop") << "loop" << 5 << "" << 0 << 500 << 0;
+        QTest::newRow("redirect to file:") << "tofile" << 5 << "" << 0 << 300 << 0;
+        QTest::newRow("file: address") << "file" << 5 << "" << 0 << 300 << 0;
+        QTest::newRow("body at the cap")
+            << "atcap" << 5 << QString(MaxAnswerBytes, u'x') << 200 << 500 << 8;
+        QTest::newRow("body over the cap") << "overcap" << 5 << "" << 0 << 300 << 8;
+        QTest::newRow("endless body at full speed") << "flood" << 2 << "" << 0 << 500 << 8;
+        QTest::newRow("gb2312 page") << "gbk" << 5 << "您的IP是:[1.2.3.4]" << 200 << 300 << 0;
+        QTest::newRow("invalid bytes in declared GBK")
+            << "badgbk" << 5 << QString::fromUtf8("电a\xEF\xBF\xBD z") << 200 << 300 << 0;
+        QTest::newRow("invalid bytes in UTF-8")
+            << "badutf8" << 5 << QString::fromUtf8("电信\xEF\xBF\xBD:1") << 200 << 300 << 0;
     }
-    void answers() {
+    void faults() {
         QFETCH(QString, kind);
         QFETCH(int, limit);
+        QFETCH(int, maxMs);
+        QFETCH(int, maxGrowthMb);
         TestServer server;
+        const std::string oneMegabyte(1 << 20, 'x');
         const std::map<QString, TestServer::Handler> handlers = {
+            {"cut", server.cutOff("part of a bo", 100)},
+            {"silent", server.silent()},
+            {"trickle", server.trickle({"ab", "cd", "ef"}, 200)},
+            {"drip", server.endless("x", 1000)},
+            {"late", server.text("late", "text/plain", 200, 700)},
             {"404", server.text("<html>404 Not Found</html>", "text/html", 404)},
             {"500", server.text("<html>Server Error</html>", "text/html", 500)},
             {"empty", server.text("")},
+            {"hops", server.redirect("/hop2")},
+            {"loop", server.redirect("/page")},
+            {"tofile", server.redirect("file:///etc/hostname")},
+            {"atcap", server.text(std::string(MaxAnswerBytes, 'x'))},
+            {"overcap", server.text(oneMegabyte)},
+            {"flood", server.endless(std::string(64 * 1024, 'x'), 0)},
             {"gbk", server.text(gbk("您的IP是:[1.2.3.4]"), "text/html; charset=gb2312")},
-            {"utf8", server.text("电信一区:1;u#p", "text/plain")},
-            {"cut", server.cutOff("part of a bo", 100)},
-            {"trickle", server.trickle({"ab", "cd", "ef"}, 200)},
-            {"slowtrickle", server.trickle({"ab", "cd", "ef"}, 600)},
-            {"late", server.text("late", "text/plain", 200, 700)},
+            {"badgbk", server.text(gbk("电") + "a\x81 z", "text/plain; charset=GBK")},
+            {"badutf8", server.text("电信\xff:1", "text/plain")},
         };
+        server.route("/hop2", server.redirect(server.url("/hop3").toStdString(), 301));
+        server.route("/hop3", server.text("arrived"));
         QString url = server.url("/page");
         if (kind == "refused") {
             QTcpServer closed; // a port that was free a moment ago and listens no more
             QVERIFY(closed.listen(QHostAddress::LocalHost));
             url = QStringLiteral("http://127.0.0.1:%1/page").arg(closed.serverPort());
             closed.close();
+        } else if (kind == "file") {
+            url = QStringLiteral("file:///etc/hostname");
         } else {
             server.route("/page", handlers.at(kind));
         }
-        const Timed fetched = timedFetch(url, qint16(limit));
-        QTEST(fetched.text, "expected");
-        QVERIFY2(fetched.ms <= limit * 1000 + 300, qPrintable(QString::number(fetched.ms)));
+        const qint64 before = memoryKb("VmRSS");
+        resetPeakMemory();
+        QElapsedTimer clock;
+        clock.start();
+        const FetchedText fetched = HttpFetchText(url, QString(), qint16(limit));
+        const qint64 ms = clock.elapsed();
+        const qint64 growthKb = memoryKb("VmHWM") - before;
+        QTEST(fetched.text, "text");
+        QTEST(fetched.status, "status");
+        QVERIFY2(ms <= maxMs, qPrintable(QString::number(ms)));
+        if (maxGrowthMb > 0)
+            QVERIFY2(growthKb <= maxGrowthMb * 1024, qPrintable(QString::number(growthKb)));
+        // The plain fetch gives the same text, whatever the status.
+        if (kind == "404") QCOMPARE(HttpGetText(url, QString(), 5), fetched.text);
     }
 
     // The wait ends at the first moment after the limit, not before and not much later.

@@ -70,6 +70,20 @@ private slots:
         QVERIFY(started.platform.launched.isEmpty());
     }
 
+    // A list served with an error status is no list, whatever its lines hold.
+    void errorStatusIsNoList() {
+        TestSite site;
+        site.server.route(
+            "/vpn/list.txt",
+            site.server.text("<html>\r\n<a href=\"http://x/\">500</a>\r\n", "text/html", 500));
+        FakePlatform platform;
+        frmtunrell window(site.config(), platform);
+        window.Form_Load();
+        QCOMPARE(logLines(window).mid(2), QStringList{Unreached});
+        QVERIFY(itemTexts(window, "List1").isEmpty());
+        QVERIFY(platform.endings.isEmpty());
+    }
+
     void firstServerSelected() {
         Started started("A:1.1.1.1;mira#pw\r\nB:2.2.2.2;cvpn#http://h:81/p.asp\r\n");
         QCOMPARE(started.list("List1")->currentRow(), 0);

@@ -23,7 +23,10 @@ private slots:
         QTest::newRow("newer") << "2.2" << 200 << QStringList() << true;
         QTest::newRow("older") << "1.0" << 200 << QStringList() << true;
         QTest::newRow("trailing line break") << "2.1\r\n" << 200 << QStringList() << true;
-        QTest::newRow("error page") << "<html>404</html>" << 404 << QStringList() << true;
+        // An error page is no version file: the host counts as not reached.
+        QTest::newRow("404 page") << "<html>404</html>" << 404
+                                  << QStringList{"您所处的网络环境可能不稳定,建议更换网络环境。"}
+                                  << false;
     }
     void outcomes() {
         QFETCH(QString, file);

@@ -1,32 +1,36 @@
 #include "bulletinview.h"
 
+#include "boundedget.h"
 #include "textcodec.h"
 
 #include <QDesktopServices>
-#include <QNetworkReply>
 #include <QNetworkRequest>
 
 BulletinView::BulletinView(QWidget* parent) : QTextBrowser(parent) {
-    // Links open in the desktop's browser, relative ones against the page's own address.
+    // Links open in the desktop's browser, relative ones against the page's own address. The
+    // page may come from anyone on the path: a "javascript:" or "file:" link goes nowhere.
     setOpenLinks(false);
-    connect(this, &QTextBrowser::anchorClicked, this,
-            [this](const QUrl& link) { QDesktopServices::openUrl(pageUrl_.resolved(link)); });
-    network_.setCookieJar(nullptr);
+    connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl& link) {
+        const QUrl target = pageUrl_.resolved(link);
+        if (target.scheme() == QLatin1String("http") || target.scheme() == QLatin1String("https"))
+            QDesktopServices::openUrl(target);
+    });
 }
 
-void BulletinView::Navigate(const QUrl& url) {
-    if (loading_) loading_->abort();
+void BulletinView::Navigate(const QUrl& url, int limitMs) {
+    delete loading_;
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
     request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
-    QNetworkReply* reply = network_.get(request);
-    loading_ = reply;
-    connect(reply, &QNetworkReply::finished, this, [this, reply] {
-        reply->deleteLater();
-        // Like a browser, show whatever page the server sent, error pages included.
-        if (!reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) return;
-        pageUrl_ = reply->url();
-        setHtml(decodeHttpBody(reply->readAll(), reply->rawHeader("Content-Type")));
+    auto* get = new BoundedGet(request, limitMs, this);
+    loading_ = get;
+    connect(get, &BoundedGet::finished, this, [this, get](const HttpAnswer& answer) {
+        get->deleteLater();
+        // Like a browser, show whatever page the server sent, error pages included; a
+        // transfer that failed or went past a bound shows nothing new.
+        if (!answer.complete || answer.status == 0) return;
+        pageUrl_ = answer.url;
+        setHtml(decodeHttpBody(answer.body, answer.contentType));
     });
 }
 

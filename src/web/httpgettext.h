@@ -7,9 +7,26 @@
 // a negative limit has passed before the wait begins.
 int fetchLimitMs(qint16 limitSeconds);
 
+// What a fetch brought back: the body as text, and the final HTTP status.
+struct FetchedText {
+    QString text;   // empty on every failure
+    int status = 0; // 0 when no whole HTTP answer came
+    bool isSuccess() const { return status >= 200 && status <= 299; }
+};
+
 // The one network read of the connector: one plain GET of url, sent with the header
 // "Cookie: <cookie>" (callers pass the empty text) and "If-Modified-Since: 0". Waits at most
 // limitSeconds (0 means 30) while the window keeps handling its events; other handlers may
-// start fetches of their own meanwhile. Returns the body decoded by the charset the answer
-// declares (UTF-8 otherwise), whatever the status code; the empty text on every failure.
+// start fetches of their own meanwhile. The body is decoded by the charset the answer declares
+// (UTF-8 otherwise). The bounds of platform/boundedget.h hold: a body over MaxAnswerBytes, a
+// redirect loop or a redirect away from http and https is a failure, and so is an address that
+// is not http or https.
+FetchedText HttpFetchText(const QString& url, const QString& cookie, qint16 limitSeconds);
+
+// The body of the answer whatever its status (an error page too); the empty text on every
+// failure.
 QString HttpGetText(const QString& url, const QString& cookie, qint16 limitSeconds);
+
+// The body of a 2xx answer. An error page, or a portal's login page sent with its own status,
+// is no answer at all: the empty text.
+QString HttpGetSuccessText(const QString& url, const QString& cookie, qint16 limitSeconds);

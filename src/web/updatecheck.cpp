@@ -15,7 +15,7 @@ QString runningVersionText(int major, int minor) {
 UpdateOutcome CheckForUpdate(const QString& siteUrl, const QString& runningVersion,
                              Platform& platform, const std::function<void(const QString&)>& log) {
     const QString published =
-        HttpGetText(siteUrl + QStringLiteral("/version/tunrell.txt"), QString(), 15);
+        HttpGetSuccessText(siteUrl + QStringLiteral("/version/tunrell.txt"), QString(), 15);
     const UpdateOutcome outcome = compareVersions(published, runningVersion);
     switch (outcome) {
     case UpdateOutcome::Current:

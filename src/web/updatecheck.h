@@ -18,6 +18,7 @@ UpdateOutcome compareVersions(const QString& published, const QString& running);
 QString runningVersionText(int major, int minor);
 
 // Reads the version file of the maker's site and tells the user: a log line when it matches
-// or cannot be read, otherwise a prompt and the maker's home page in the browser.
+// or cannot be read (an answer with a status other than 2xx is not read), otherwise a prompt
+// and the maker's home page in the browser.
 UpdateOutcome CheckForUpdate(const QString& siteUrl, const QString& runningVersion,
                              Platform& platform, const std::function<void(const QString&)>& log);

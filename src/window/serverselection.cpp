@@ -11,8 +11,9 @@
 #include <QSignalBlocker>
 
 void frmtunrell::Command3_Click() {
+    // An error or portal page is no list: it would give junk servers or end the program.
     state_.ServerListText =
-        HttpGetText(config_.siteUrl + QStringLiteral("/vpn/list.txt"), QString(), 15);
+        HttpGetSuccessText(config_.siteUrl + QStringLiteral("/vpn/list.txt"), QString(), 15);
     if (ending_) return;
     const ServerList list = parseServerList(state_.ServerListText);
     if (!list.reached) {

@@ -106,6 +106,27 @@ TestServer::Handler TestServer::cutOff(std::string sent, size_t announced) {
     };
 }
 
+TestServer::Handler TestServer::endless(std::string piece, int intervalMs) {
+    return [=](const httplib::Request&, httplib::Response& res) {
+        res.set_chunked_content_provider(
+            "text/plain", [this, piece, intervalMs](size_t, httplib::DataSink& sink) {
+                if (intervalMs > 0) pause(intervalMs);
+                {
+                    std::lock_guard lock(mutex_);
+                    if (stopped_) return false;
+                }
+                return sink.write(piece.data(), piece.size());
+            });
+    };
+}
+
+TestServer::Handler TestServer::redirect(std::string location, int status) {
+    return [=](const httplib::Request&, httplib::Response& res) {
+        res.status = status;
+        res.set_header("Location", location);
+    };
+}
+
 std::vector<httplib::Headers> TestServer::requests(const std::string& path) const {
     std::lock_guard lock(mutex_);
     const auto found = seen_.find(path);

@@ -37,6 +37,11 @@ public:
     Handler trickle(std::vector<std::string> pieces, int intervalMs);
     // Announces a longer body than it sends, then closes the connection.
     Handler cutOff(std::string sent, size_t announced);
+    // Sends the piece again and again, one every intervalMs (0: as fast as the client reads),
+    // without end: until the client goes away or the server stops.
+    Handler endless(std::string piece, int intervalMs);
+    // Answers with a redirect to location.
+    Handler redirect(std::string location, int status = 302);
 
     // The requests received for a path so far (their headers).
     std::vector<httplib::Headers> requests(const std::string& path) const;
