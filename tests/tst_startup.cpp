@@ -195,6 +195,28 @@ private slots:
         }
     }
 
+    // Tab walks through the controls the user sees, never to those beyond the right edge.
+    void hiddenControlsTakeNoFocus() {
+        TestSite site;
+        FakePlatform platform;
+        frmtunrell window(site.config(), platform);
+        window.Form_Load();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QSet<QWidget*> reached;
+        for (int i = 0; i < 40; ++i) {
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : &window,
+                            Qt::Key_Tab);
+            reached << QApplication::focusWidget();
+        }
+        QVERIFY(reached.size() > 3);
+        for (const char* hidden : {"Command3", "Serverlst"}) {
+            const QWidget* control = child(window, hidden);
+            for (const QWidget* focused : reached)
+                QVERIFY2(focused != control && !control->isAncestorOf(focused), hidden);
+        }
+    }
+
     void designState() {
         FakePlatform platform;
         frmtunrell window(TestSite().config(), platform);
@@ -208,7 +230,10 @@ private slots:
         QCOMPARE(tabs->currentIndex(), 1);
         QCOMPARE(captionsOf(window, "lblmsg1"), (QStringList{"功能", "设计", "发布", "主页"}));
         QCOMPARE(captionsOf(window, "Label1"), (QStringList{"帐号", "密码", "地址"}));
-        QCOMPARE(child<QLineEdit>(window, "Text2")->echoMode(), QLineEdit::Password);
+        auto* password = child<QLineEdit>(window, "Text2");
+        QCOMPARE(password->echoMode(), QLineEdit::Password);
+        password->setText("pw1");
+        QCOMPARE(password->displayText(), QString("***"));
         QVERIFY(!child<QLabel>(window, "Image1")->pixmap().isNull());
         const int intervals[] = {1000, 5000, 1000, 1000, 1000};
         for (int i = 0; i < 5; ++i) {

@@ -34,6 +34,10 @@ void BulletinView::Navigate(const QUrl& url, int limitMs) {
     });
 }
 
+bool BulletinView::isLoading() const {
+    return loading_ && !loading_->isFinished();
+}
+
 QVariant BulletinView::loadResource(int, const QUrl&) {
     return {};
 }

@@ -19,6 +19,7 @@ public:
     // has arrived. A load that fails, takes longer than limitMs or sends more than
     // MaxAnswerBytes (platform/boundedget.h) leaves the view as it was.
     void Navigate(const QUrl& url, int limitMs = DefaultLimitMs);
+    bool isLoading() const;
     // Kept for the callers' sake: this view never shows dialog boxes.
     void setSilent(bool silent) { silent_ = silent; }
     bool isSilent() const { return silent_; }

@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "platform/trayicon.h"
 #include "servernamedelegate.h"
+#include "starpasswordstyle.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -37,6 +38,14 @@ template <typename Widget, typename... Args> Widget* named(const char* name, Arg
 
 QGroupBox* frame(const char* name, const QString& caption) {
     return named<QGroupBox>(name, caption);
+}
+
+// Out of sight is out of reach: neither Tab nor a click gets to a control beyond the edge.
+void keepOutOfReach(QWidget* widget) {
+    widget->setAttribute(Qt::WA_TransparentForMouseEvents);
+    widget->setFocusPolicy(Qt::NoFocus);
+    for (QWidget* part : widget->findChildren<QWidget*>())
+        part->setFocusPolicy(Qt::NoFocus);
 }
 
 QTimer* timer(const char* name, int interval, QObject* parent) {
@@ -159,6 +168,9 @@ void frmtunrell::buildControls() {
     Text1 = named<QLineEdit>("Text1", QStringLiteral("Text1"));
     Text2 = named<QLineEdit>("Text2", QStringLiteral("Text2"));
     Text2->setEchoMode(QLineEdit::Password);
+    auto* stars = new StarPasswordStyle;
+    stars->setParent(Text2);
+    Text2->setStyle(stars);
     Text3 = named<QLineEdit>("Text3", QStringLiteral("Text3"));
     auto* privateGrid = new QGridLayout(Frame4);
     const QString boxCaptions[] = {QStringLiteral("帐号"), QStringLiteral("密码"),
@@ -200,6 +212,9 @@ void frmtunrell::buildControls() {
     Serverlst->setGeometry(HiddenLeft, 40, 120, 80);
     Frame6 = named<QGroupBox>("Frame6", QStringLiteral("Frame6"), central);
     Frame6->setGeometry(HiddenLeft, 128, 120, 60);
+    for (QWidget* hidden : {static_cast<QWidget*>(Command3), static_cast<QWidget*>(Serverlst),
+                            static_cast<QWidget*>(Frame6)})
+        keepOutOfReach(hidden);
     Timer1 = timer("Timer1", 1000, Frame6);
     Timer2 = timer("Timer2", 5000, Frame6);
     Timer3 = timer("Timer3", 1000, Frame6);
