@@ -5,8 +5,8 @@
 #include <QByteArray>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char*>(data),
-                                                     qsizetype(size));
+    const QByteArray input =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     const qsizetype lineEnd = input.indexOf('\n');
     const QByteArray contentType = lineEnd < 0 ? QByteArray() : input.left(lineEnd);
     const QByteArray body = lineEnd < 0 ? input : input.mid(lineEnd + 1);

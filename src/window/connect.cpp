@@ -14,8 +14,7 @@
 #include <QTimer>
 
 bool frmtunrell::Create_VPN_Connection(const QString& entryName, const QString& serverAddress,
-                                       const QString& /*userName*/,
-                                       const QString& /*password*/) {
+                                       const QString& /*userName*/, const QString& /*password*/) {
     // The dial passes user name and password on its command line; the entry stores none.
     const auto entry = buildRasEntry(serverAddress);
     if (!entry || !platform_.setEntryProperties(entryName, *entry)) return false;
@@ -63,7 +62,8 @@ void frmtunrell::Command1_Click() {
     }
     // Every connect fetches the page its server line names, so that a second connect on the
     // same server gets a fresh password, too.
-    const QString page = HttpGetText(state_.ServerPasswordPage, QString(), 15);
+    // An error or portal page holds no password: the connect fails as without an answer.
+    const QString page = HttpGetSuccessText(state_.ServerPasswordPage, QString(), 15);
     if (ending_) return;
     if (page.isEmpty()) {
         LogLine(QStringLiteral("连接服务器失败,请稍候再试..."));
