@@ -17,6 +17,15 @@ public slots:
     void open(const QUrl& url) { opened << url; }
 };
 
+std::string nestedTables(int depth) {
+    std::string open, close;
+    for (int i = 0; i < depth; ++i) {
+        open += "<TABLE border=1><tr><td>x";
+        close += "</td></tr></table>";
+    }
+    return open + close;
+}
+
 const QStringList LinkSchemes = {"http", "https", "file", "javascript", "mailto"};
 
 } // namespace
@@ -32,6 +41,7 @@ private slots:
         QTest::newRow("page that never finishes") << "drip" << 500;
         QTest::newRow("redirect loop") << "loop" << 5000;
         QTest::newRow("connection cut mid-page") << "cut" << 5000;
+        QTest::newRow("tables nested too deep") << "nested" << 5000;
     }
     void failedLoadKeepsThePage() {
         QFETCH(QString, kind);
@@ -39,11 +49,12 @@ private slots:
         TestServer server;
         server.route("/msg.htm", server.text("<p>公告</p>", "text/html; charset=utf-8"));
         const std::map<QString, TestServer::Handler> handlers = {
-            {"overcap",
-             server.text("<p>" + std::string(MaxAnswerBytes, 'x') + "</p>", "text/html")},
+            {"overcap", server.text("<p>" + std::string(BulletinView::MaxPageBytes, 'x') + "</p>",
+                                    "text/html")},
             {"drip", server.endless("<p>x</p>", 100)},
             {"loop", server.redirect("/bad.htm")},
             {"cut", server.cutOff("<p>half", 1000)},
+            {"nested", server.text(nestedTables(20), "text/html")},
         };
         server.route("/bad.htm", handlers.at(kind));
         BulletinView view;
@@ -52,6 +63,20 @@ private slots:
         view.Navigate(QUrl(server.url("/bad.htm")), limitMs);
         QTRY_VERIFY_WITH_TIMEOUT(!view.isLoading(), limitMs + 1000);
         QCOMPARE(view.toPlainText(), QString("公告"));
+    }
+
+    void tableWeight_data() {
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<qint64>("weight");
+        QTest::newRow("outside tables: nothing") << "<p>公告</p>" << qint64(0);
+        QTest::newRow("flat table") << "<p>x</p><table>ab</table><p>y</p>" << qint64(9);
+        QTest::newRow("each level doubles") << "<table><TABLE>x</table></table>" << qint64(31);
+        QTest::newRow("never closed") << "<table><table>" << qint64(21);
+        QTest::newRow("stray closes") << "</table></table><table>" << qint64(7);
+    }
+    void tableWeight() {
+        QFETCH(QString, html);
+        QTEST(tableLayoutWeight(html), "weight");
     }
 
     // Links open in the desktop's browser against the page's address, http and https only.

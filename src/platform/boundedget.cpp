@@ -20,7 +20,8 @@ bool transferFailed(QNetworkReply::NetworkError error) {
 
 } // namespace
 
-BoundedGet::BoundedGet(QNetworkRequest request, int limitMs, QObject* parent) : QObject(parent) {
+BoundedGet::BoundedGet(QNetworkRequest request, int limitMs, qint64 maxBytes, QObject* parent)
+    : QObject(parent), maxBytes_(qMin(maxBytes, MaxAnswerBytes)) {
     network_.setCookieJar(nullptr);
     limit_.setSingleShot(true);
     limit_.setTimerType(Qt::PreciseTimer);
@@ -46,7 +47,7 @@ BoundedGet::BoundedGet(QNetworkRequest request, int limitMs, QObject* parent) : 
     });
     connect(reply_, &QNetworkReply::metaDataChanged, this, [this] {
         const QVariant announced = reply_->header(QNetworkRequest::ContentLengthHeader);
-        if (announced.isValid() && announced.toLongLong() > MaxAnswerBytes) end(false);
+        if (announced.isValid() && announced.toLongLong() > maxBytes_) end(false);
     });
     connect(reply_, &QNetworkReply::readyRead, this, &BoundedGet::readBody);
     connect(reply_, &QNetworkReply::finished, this, [this] {
@@ -65,9 +66,9 @@ BoundedGet::~BoundedGet() {
 
 void BoundedGet::readBody() {
     if (finished_) return;
-    const qint64 room = MaxAnswerBytes + 1 - answer_.body.size();
+    const qint64 room = maxBytes_ + 1 - answer_.body.size();
     answer_.body += reply_->read(qMin(reply_->bytesAvailable(), room));
-    if (answer_.body.size() > MaxAnswerBytes) end(false);
+    if (answer_.body.size() > maxBytes_) end(false);
 }
 
 void BoundedGet::end(bool complete) {

@@ -27,12 +27,14 @@ struct HttpAnswer {
 // One GET of an http or https address, read within the bounds: redirects are followed at most
 // MaxRedirects times and only to http or https; a body (announced or received) over
 // MaxAnswerBytes ends the transfer at once; so does the time limit. Each GET has a network
-// access of its own, without cookies. Reports exactly once, through finished, never from
-// within the constructor; destroying it first drops the transfer without a report.
+// access of its own, without cookies. A caller may set a lower cap than MaxAnswerBytes. Reports
+// exactly once, through finished, never from within the constructor; destroying it first drops the
+// transfer without a report.
 class BoundedGet : public QObject {
     Q_OBJECT
 public:
-    BoundedGet(QNetworkRequest request, int limitMs, QObject* parent = nullptr);
+    BoundedGet(QNetworkRequest request, int limitMs, qint64 maxBytes = MaxAnswerBytes,
+               QObject* parent = nullptr);
     ~BoundedGet() override;
 
     bool isFinished() const { return finished_; }
@@ -47,6 +49,7 @@ private:
     QNetworkAccessManager network_;
     QNetworkReply* reply_ = nullptr;
     QTimer limit_;
+    qint64 maxBytes_;
     HttpAnswer answer_;
     bool finished_ = false;
 };
