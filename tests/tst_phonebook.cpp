@@ -4,6 +4,7 @@
 #include "platform/linux/phonebookstore.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -97,6 +98,19 @@ private slots:
     void parse() {
         QFETCH(QByteArray, text);
         QTEST(phonebook::parse(text).has_value(), "parses");
+    }
+
+    // A file just under the size limit, all keys, reads at once (not in time growing with the
+    // square of its keys).
+    void largestFileReadsAtOnce() {
+        QByteArray text = "[E]\n";
+        for (int i = 0; text.size() < phonebook::MaxFileBytes - 40; ++i)
+            text += "key" + QByteArray::number(i) + "=value\n";
+        QElapsedTimer clock;
+        clock.start();
+        const auto book = phonebook::parse(text);
+        QVERIFY(clock.elapsed() < 1000);
+        QVERIFY(book && book->entries[0].values.size() > 60000);
     }
 
     // Any text survives a write and a read, line breaks and backslashes included.

@@ -78,7 +78,7 @@ private:
     void fillAboutPanel();
     bool findPublicAddress();
     void waitingFor(const QString& what);
-    bool lookUpCurrentAddress(int& errors, bool repeatOnEmpty);
+    bool lookUpCurrentAddress(int& errors);
     void showBulletin();
     void Form_Resize();
     void restoreFromTray();

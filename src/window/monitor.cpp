@@ -17,10 +17,11 @@
 #include <QPushButton>
 #include <QTimer>
 
-// One look at the lookup page for a tick. A malformed answer is looked at again once; a
-// second one ends the tick, as does no answer (nothing). An empty address is stored and, when
-// the caller asks for it, looked at again, at most once a second. False when the tick ends.
-bool frmtunrell::lookUpCurrentAddress(int& errors, bool repeatOnEmpty) {
+// One look at the lookup page for a tick, stored as the current address. A malformed answer
+// (no address between the brackets) is looked at again once, no sooner than a second after
+// the first look: a page that keeps answering so must not make a busy loop. A second error in
+// the tick, or no answer, ends it. False when the tick ends.
+bool frmtunrell::lookUpCurrentAddress(int& errors) {
     QElapsedTimer sinceLastLook;
     for (bool first = true;; first = false) {
         if (!first) {
@@ -35,7 +36,7 @@ bool frmtunrell::lookUpCurrentAddress(int& errors, bool repeatOnEmpty) {
             continue;
         }
         state_.CurrentPublicAddress = result.address;
-        if (!(repeatOnEmpty && result.address.isEmpty())) return true;
+        return true;
     }
 }
 
@@ -43,7 +44,7 @@ void frmtunrell::Timer1_Timer() {
     if (ending_) return;
     // At its maximum the count stays, and the tick goes on to its lookup as after any error.
     int errors = advanceTick(state_.ConnectCheckCount) ? 0 : 1;
-    if (!lookUpCurrentAddress(errors, true)) return;
+    if (!lookUpCurrentAddress(errors)) return;
 
     if (state_.CurrentPublicAddress != state_.PublicAddress) {
         LogLine(QStringLiteral("连接成功."));
@@ -71,7 +72,7 @@ void frmtunrell::Timer1_Timer() {
 void frmtunrell::Timer2_Timer() {
     if (ending_) return;
     int errors = 0;
-    if (!lookUpCurrentAddress(errors, false)) return;
+    if (!lookUpCurrentAddress(errors)) return;
     if (state_.CurrentPublicAddress != state_.PublicAddress) return;
 
     Timer4->stop();

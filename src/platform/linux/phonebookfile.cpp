@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
@@ -89,7 +90,10 @@ std::optional<Book> parse(const QByteArray& bytes) {
     const QString text = utf8.decode(bytes);
     if (utf8.hasError()) return std::nullopt;
     Book book;
-    Entry* current = nullptr;
+    // Where each entry and each of its keys stand, so that a large file reads in linear time.
+    QHash<QString, qsizetype> entryAt;
+    QList<QHash<QString, qsizetype>> keyAt;
+    qsizetype current = -1;
     for (QStringView line : QStringView(text).split(u'\n')) {
         if (line.endsWith(u'\r')) line.chop(1);
         const QStringView trimmed = line.trimmed();
@@ -97,15 +101,27 @@ std::optional<Book> parse(const QByteArray& bytes) {
         if (trimmed.startsWith(u'[') && trimmed.endsWith(u']')) {
             const auto name = unescape(trimmed.mid(1, trimmed.size() - 2));
             if (!name) return std::nullopt;
-            current = &book.findOrAdd(*name);
+            current = entryAt.value(*name, book.entries.size());
+            if (current == book.entries.size()) {
+                entryAt.insert(*name, current);
+                book.entries.append(Entry{*name, {}});
+                keyAt.append(QHash<QString, qsizetype>());
+            }
             continue;
         }
         const qsizetype equals = line.indexOf(u'=');
-        if (!current || equals <= 0) return std::nullopt;
+        if (current < 0 || equals <= 0) return std::nullopt;
         const QString key = line.left(equals).trimmed().toString();
         const auto value = unescape(line.mid(equals + 1));
         if (key.isEmpty() || !value) return std::nullopt;
-        current->set(key, *value);
+        auto& values = book.entries[current].values;
+        const qsizetype at = keyAt[current].value(key, values.size());
+        if (at == values.size()) {
+            keyAt[current].insert(key, at);
+            values.append({key, *value});
+        } else {
+            values[at].second = *value;
+        }
     }
     return book;
 }
