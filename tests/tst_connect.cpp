@@ -25,16 +25,16 @@ class TestConnect : public QObject {
 private slots:
     void listedServer_data() {
         QTest::addColumn<int>("row");
-        QTest::addColumn<QString>("page");     // what "/pass.asp" answers
-        QTest::addColumn<bool>("writable");    // the phonebook can be written
-        QTest::addColumn<QString>("address");  // the entry's phone number; empty: none written
-        QTest::addColumn<QString>("command");  // the dial started; empty: none
+        QTest::addColumn<QString>("page");    // what "/pass.asp" answers
+        QTest::addColumn<bool>("writable");   // the phonebook can be written
+        QTest::addColumn<QString>("address"); // the entry's phone number; empty: none written
+        QTest::addColumn<QString>("command"); // the dial started; empty: none
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<bool>("connectOn"); // "连接" usable afterwards
         const QString page = Connector::passwordPage("cvpn", "K7p2");
-        QTest::newRow("plain account") << 0 << page << true << "10.0.0.1"
-                                       << "rasdial MiravonVPN网络连接器 mira pw01"
-                                       << QStringList{Dialling} << false;
+        QTest::newRow("plain account")
+            << 0 << page << true << "10.0.0.1"
+            << "rasdial MiravonVPN网络连接器 mira pw01" << QStringList{Dialling} << false;
         QTest::newRow("marker: password from its page")
             << 1 << page << true << "10.0.0.2"
             << "rasdial MiravonVPN网络连接器 cvpn K7p2" << QStringList{Dialling} << false;
@@ -94,7 +94,8 @@ private slots:
         Connector c;
         c.choose(1);
         c.window.Command1_Click();
-        c.site.server.route("/pass.asp", c.site.server.text(Connector::passwordPage("cvpn", "N3w4").toStdString()));
+        c.site.server.route(
+            "/pass.asp", c.site.server.text(Connector::passwordPage("cvpn", "N3w4").toStdString()));
         c.child<QAction>("M_link")->trigger(); // the menu item runs the command while dialling
         QCOMPARE(c.site.server.hits("/pass.asp"), 2);
         QCOMPARE(c.commandLines(), (QStringList{"rasdial MiravonVPN网络连接器 cvpn K7p2",
@@ -108,12 +109,22 @@ private slots:
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("command");
-        QTest::newRow("complete") << "me" << "secret" << "10.0.0.9"
+        QTest::newRow("complete") << "me"
+                                  << "secret"
+                                  << "10.0.0.9"
                                   << "rasdial MiravonVPN网络连接器 me secret";
-        QTest::newRow("blanks count as filled in") << " " << " " << " "
+        QTest::newRow("blanks count as filled in") << " "
+                                                   << " "
+                                                   << " "
                                                    << "rasdial MiravonVPN网络连接器    ";
-        QTest::newRow("no password") << "me" << "" << "10.0.0.9" << "";
-        QTest::newRow("no address") << "me" << "secret" << "" << "";
+        QTest::newRow("no password") << "me"
+                                     << ""
+                                     << "10.0.0.9"
+                                     << "";
+        QTest::newRow("no address") << "me"
+                                    << "secret"
+                                    << ""
+                                    << "";
     }
     void privateServer() {
         QFETCH(QString, account);
@@ -140,11 +151,12 @@ private slots:
         QTest::addColumn<QString>("page");
         QTest::addColumn<QStringList>("arguments");
         const QString entry = QStringLiteral("MiravonVPN网络连接器");
-        QTest::newRow("plain") << "甲:10.0.0.1;mira#pw01" << "" << QStringList{entry, "mira", "pw01"};
+        QTest::newRow("plain") << "甲:10.0.0.1;mira#pw01"
+                               << "" << QStringList{entry, "mira", "pw01"};
         QTest::newRow("shell text in account and password")
             << "乙:10.0.0.5;a$(touch PWN)`touch PWN`;&&|'\"q\"\nz#p;w$(touch PWN)|| touch PWN"
-            << "" << QStringList{entry, "a$(touch", "PWN)`touch", "PWN`;&&|'q\nz", "p;w$(touch",
-                                 "PWN)||", "touch", "PWN"};
+            << "" << QStringList{entry,        "a$(touch", "PWN)`touch", "PWN`;&&|'q\nz",
+                                 "p;w$(touch", "PWN)||",   "touch",      "PWN"};
         QTest::newRow("shell text on the password page")
             << "丙:10.0.0.6;cvpn#PAGE" << Connector::passwordPage("cvpn", "`id`")
             << QStringList{entry, "cvpn", "`id`"};
@@ -169,7 +181,8 @@ private slots:
 
         TestSite site;
         site.server.route("/vpn/list.txt",
-                          site.server.text(QString(line).replace("PWN", pwned)
+                          site.server.text(QString(line)
+                                               .replace("PWN", pwned)
                                                .replace("PAGE", site.server.url("/p.asp"))
                                                .toStdString()));
         site.server.route("/p.asp", site.server.text(page.toStdString()));

@@ -29,7 +29,8 @@ QByteArray handEntry(const QByteArray& phoneNumber) {
                              {184, hex("04000000")},
                              {188, hex("01000000")},
                              {972, hex("76706e00")},
-                             {989, hex("57414e20cea2d0cdb6cbbfda202850505450290" "0")},
+                             {989, hex("57414e20cea2d0cdb6cbbfda202850505450290"
+                                       "0")},
                              {1772, hex("01000000")},
                              {1776, hex("4b000000")},
                              {1780, hex("78000000")},
@@ -52,11 +53,9 @@ private slots:
         QTest::addColumn<QByteArray>("phoneNumber"); // the field's bytes; empty: refused
         QTest::newRow("dotted address") << "10.0.0.1" << QByteArray("10.0.0.1");
         QTest::newRow("empty address") << "" << QByteArray();
-        QTest::newRow("128 bytes fill the field")
-            << QString(128, u'a') << QByteArray(128, 'a');
+        QTest::newRow("128 bytes fill the field") << QString(128, u'a') << QByteArray(128, 'a');
         QTest::newRow("129 bytes refused") << QString(129, u'a') << QByteArray("refused");
-        QTest::newRow("Chinese host name in GBK")
-            << "电信.cn" << hex("b5e7d0c52e636e");
+        QTest::newRow("Chinese host name in GBK") << "电信.cn" << hex("b5e7d0c52e636e");
         QTest::newRow("64 Chinese characters are 128 bytes")
             << QString(64, QChar(0x7535)) << QByteArray(64, '\xb5').replace("\xb5", "\xb5\xe7");
         QTest::newRow("65 Chinese characters are too many")
@@ -85,18 +84,27 @@ private slots:
         QTest::addColumn<QString>("marker");
         QTest::addColumn<QString>("password");
         const QString filler(84, u'-');
-        QTest::newRow("four characters 84 after the marker")
-            << "cvpn" + filler + "Ab12tail" << "cvpn" << "Ab12";
-        QTest::newRow("marker further in")
-            << "<p>xx cvpn" + filler + "Q9z7</p>" << "cvpn" << "Q9z7";
-        QTest::newRow("first occurrence counts")
-            << "uvpn" + filler + "1234uvpn" << "uvpn" << "1234";
-        QTest::newRow("absent marker: from the 88th character")
-            << "cvpn" + filler + "WXYZ" << "uvpn" << "-WXY";
-        QTest::newRow("short answer: what is there") << "cvpn" + filler + "ab" << "cvpn" << "ab";
-        QTest::newRow("shorter still: empty") << "cvpn" + filler << "cvpn" << "";
+        QTest::newRow("four characters 84 after the marker") << "cvpn" + filler + "Ab12tail"
+                                                             << "cvpn"
+                                                             << "Ab12";
+        QTest::newRow("marker further in") << "<p>xx cvpn" + filler + "Q9z7</p>"
+                                           << "cvpn"
+                                           << "Q9z7";
+        QTest::newRow("first occurrence counts") << "uvpn" + filler + "1234uvpn"
+                                                 << "uvpn"
+                                                 << "1234";
+        QTest::newRow("absent marker: from the 88th character") << "cvpn" + filler + "WXYZ"
+                                                                << "uvpn"
+                                                                << "-WXY";
+        QTest::newRow("short answer: what is there") << "cvpn" + filler + "ab"
+                                                     << "cvpn"
+                                                     << "ab";
+        QTest::newRow("shorter still: empty") << "cvpn" + filler << "cvpn"
+                                              << "";
         QTest::newRow("counted in UTF-16 units, not bytes")
-            << "avpn" + QString(84, QChar(0x5bc6)) + "密码12" << "avpn" << "密码12";
+            << "avpn" + QString(84, QChar(0x5bc6)) + "密码12"
+            << "avpn"
+            << "密码12";
     }
     void markerPassword() {
         QFETCH(QString, page);
@@ -180,8 +188,10 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::newRow("idle") << int(ConnectionPhase::Idle) << "未连接";
         QTest::newRow("dialing") << int(ConnectionPhase::Dialing) << "正在连接......";
-        QTest::newRow("connected: its clock") << int(ConnectionPhase::Connected) << "已连接, 连接计时: 1-5";
-        QTest::newRow("pause: its clock") << int(ConnectionPhase::ReconnectPause) << "等待重连, 重连计时: 2-0";
+        QTest::newRow("connected: its clock")
+            << int(ConnectionPhase::Connected) << "已连接, 连接计时: 1-5";
+        QTest::newRow("pause: its clock")
+            << int(ConnectionPhase::ReconnectPause) << "等待重连, 重连计时: 2-0";
     }
     void phaseTexts() {
         QFETCH(int, phase);

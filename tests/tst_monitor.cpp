@@ -234,10 +234,10 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("controls");
         QTest::addColumn<int>("phase");
-        QTest::newRow("listed, OK: the pause")
-            << 0 << 1 << "断开成功,5分钟后可重新连接." << "000011" << int(ConnectionPhase::ReconnectPause);
-        QTest::newRow("private, OK: 连接 at once")
-            << 1 << 1 << "断开成功." << "110011" << int(ConnectionPhase::Idle);
+        QTest::newRow("listed, OK: the pause") << 0 << 1 << "断开成功,5分钟后可重新连接."
+                                               << "000011" << int(ConnectionPhase::ReconnectPause);
+        QTest::newRow("private, OK: 连接 at once") << 1 << 1 << "断开成功."
+                                                   << "110011" << int(ConnectionPhase::Idle);
         QTest::newRow("listed, Cancel") << 0 << 2 << "您当前的IP地址是: 203.0.113.7"
                                         << "001100" << int(ConnectionPhase::Connected);
         QTest::newRow("private, Cancel") << 1 << 2 << "您当前的IP地址是: 203.0.113.7"

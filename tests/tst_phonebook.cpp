@@ -46,23 +46,35 @@ private slots:
         QCOMPARE(book.status, phonebook::ReadStatus::Ok);
         const phonebook::Entry* entry = book.book.find(Entry);
         QVERIFY(entry);
-        const QList<QPair<QString, QString>> expected{
-            {"dwSize", "2884"}, {"dwfOptions", "0x3D0D0310"}, {"dwCountryID", "86"},
-            {"dwCountryCode", "86"}, {"szLocalPhoneNumber", "vpn.example.cn"},
-            {"dwfNetProtocols", "0x00000004"}, {"dwFramingProtocol", "1"},
-            {"szDeviceType", "vpn"}, {"szDeviceName", "WAN 微型端口 (PPTP)"},
-            {"dwDialMode", "1"}, {"dwDialExtraPercent", "75"},
-            {"dwDialExtraSampleSeconds", "120"}, {"dwHangUpExtraPercent", "10"},
-            {"dwHangUpExtraSampleSeconds", "120"}, {"dwType", "2"}, {"dwEncryptionType", "3"},
-            {"dwVpnStrategy", "0"}, {"dwfOptions2", "0x0000016F"}, {"dwRedialCount", "3"},
-            {"dwRedialPause", "60"}, {"Credentials.dwSize", "540"},
-            {"Credentials.dwMask", "0x0000000B"}, {"Credentials.szUserName", ""},
-            {"Credentials.szPassword", ""}, {"Credentials.szDomain", ""}};
+        const QList<QPair<QString, QString>> expected{{"dwSize", "2884"},
+                                                      {"dwfOptions", "0x3D0D0310"},
+                                                      {"dwCountryID", "86"},
+                                                      {"dwCountryCode", "86"},
+                                                      {"szLocalPhoneNumber", "vpn.example.cn"},
+                                                      {"dwfNetProtocols", "0x00000004"},
+                                                      {"dwFramingProtocol", "1"},
+                                                      {"szDeviceType", "vpn"},
+                                                      {"szDeviceName", "WAN 微型端口 (PPTP)"},
+                                                      {"dwDialMode", "1"},
+                                                      {"dwDialExtraPercent", "75"},
+                                                      {"dwDialExtraSampleSeconds", "120"},
+                                                      {"dwHangUpExtraPercent", "10"},
+                                                      {"dwHangUpExtraSampleSeconds", "120"},
+                                                      {"dwType", "2"},
+                                                      {"dwEncryptionType", "3"},
+                                                      {"dwVpnStrategy", "0"},
+                                                      {"dwfOptions2", "0x0000016F"},
+                                                      {"dwRedialCount", "3"},
+                                                      {"dwRedialPause", "60"},
+                                                      {"Credentials.dwSize", "540"},
+                                                      {"Credentials.dwMask", "0x0000000B"},
+                                                      {"Credentials.szUserName", ""},
+                                                      {"Credentials.szPassword", ""},
+                                                      {"Credentials.szDomain", ""}};
         QCOMPARE(entry->values, expected);
         QVERIFY(readAll(path).contains("[MiravonVPN网络连接器]\ndwSize=2884\n"));
-        QCOMPARE(QFile::permissions(path),
-                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
-                     QFileDevice::WriteUser);
+        QCOMPARE(QFile::permissions(path), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                               QFileDevice::ReadUser | QFileDevice::WriteUser);
     }
 
     // A second write replaces the entry whole; other entries stay as they were.
@@ -91,7 +103,10 @@ private slots:
         QTest::newRow("empty key") << QByteArray("[E]\n=v\n") << false;
         QTest::newRow("unknown escape") << QByteArray("[E]\nk=a\\qb\n") << false;
         QTest::newRow("not UTF-8") << QByteArray("[E]\nk=\xff\xfe\n") << false;
-        QTest::newRow("binary") << QByteArray("\x7f" "ELF\x02\x01\x01", 7) << false;
+        QTest::newRow("binary") << QByteArray("\x7f"
+                                              "ELF\x02\x01\x01",
+                                              7)
+                                << false;
         QTest::newRow("over the size limit")
             << "[E]\n" + QByteArray(phonebook::MaxFileBytes, ';') << false;
     }

@@ -33,7 +33,8 @@ private slots:
             << "p a//\"b c\" ////\"d\" e////f" << QStringList{"p", "a/b c", "//d", "e////f"};
         QTest::newRow("odd slashes before a quote: a plain quote")
             << "p a/\"b c///\"d" << QStringList{"p", "a\"b", "c/\"d"};
-        QTest::newRow("doubled quote inside quotes") << "p \"a\"\"b\" c" << QStringList{"p", "a\"b", "c"};
+        QTest::newRow("doubled quote inside quotes")
+            << "p \"a\"\"b\" c" << QStringList{"p", "a\"b", "c"};
         QTest::newRow("program name keeps its slashes")
             << "\"C:/Program Files/x.exe\" y" << QStringList{"C:/Program Files/x.exe", "y"};
         QTest::newRow("unclosed quote runs to the end") << "p \"a b" << QStringList{"p", "a b"};

@@ -398,18 +398,20 @@ private slots:
     void slowStartIsVisible_data() {
         QTest::addColumn<std::string>("held"); // the path that answers late
         QTest::addColumn<QString>("waitLine");
-        QTest::newRow("version file") << std::string("/version/tunrell.txt")
-                                      << "正在检查软件版本,请稍候......";
-        QTest::newRow("lookup page") << std::string("/ip2city.asp") << "正在获取您的IP地址,请稍候......";
-        QTest::newRow("server list") << std::string("/vpn/list.txt") << "正在获取服务器列表,请稍候......";
+        QTest::newRow("version file")
+            << std::string("/version/tunrell.txt") << "正在检查软件版本,请稍候......";
+        QTest::newRow("lookup page")
+            << std::string("/ip2city.asp") << "正在获取您的IP地址,请稍候......";
+        QTest::newRow("server list")
+            << std::string("/vpn/list.txt") << "正在获取服务器列表,请稍候......";
     }
     void slowStartIsVisible() {
         QFETCH(std::string, held);
         QFETCH(QString, waitLine);
         TestSite site;
-        const std::string answer = held == "/ip2city.asp"       ? "[127.0.0.1]"
-                                   : held == "/vpn/list.txt"    ? TestSite::List
-                                                                : "2.1";
+        const std::string answer = held == "/ip2city.asp"    ? "[127.0.0.1]"
+                                   : held == "/vpn/list.txt" ? TestSite::List
+                                                             : "2.1";
         site.server.route(held, site.server.text(answer, "text/plain; charset=utf-8", 200, 2600));
         FakePlatform platform;
         frmtunrell window(site.config(), platform);
@@ -431,8 +433,9 @@ private slots:
         // Start-up's own lines follow as always.
         QStringList after = logLines(window);
         after.removeOne(waitLine);
-        QCOMPARE(after, (QStringList{"程序初始化成功.......", AddressLine + "127.0.0.1",
-                                     "服务器连接成功,服务器载入中......", "成功获取服务器信息 3台"}));
+        QCOMPARE(after,
+                 (QStringList{"程序初始化成功.......", AddressLine + "127.0.0.1",
+                              "服务器连接成功,服务器载入中......", "成功获取服务器信息 3台"}));
         QVERIFY(child(window, "Command1")->isEnabled() && child(window, "List1")->isEnabled());
     }
 

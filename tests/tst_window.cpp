@@ -14,14 +14,22 @@ private slots:
         QTest::addColumn<int>("tab");
         QTest::addColumn<QString>("launched");
         QTest::addColumn<QString>("box");
-        QTest::newRow("M_link connects") << "M_link" << 1 << "rasdial MiravonVPN网络连接器 mira pw01" << "";
-        QTest::newRow("M_clock asks to disconnect") << "M_clock" << 1 << "" << "您确定断开连接吗?";
-        QTest::newRow("M_exit asks to quit") << "M_exit" << 1 << "" << "您是否确认退出?";
-        QTest::newRow("M_Ct offers the start page") << "M_Ct" << 1 << "" << "无法读取或设置浏览器主页.";
-        QTest::newRow("M_msg shows the bulletin") << "M_msg" << 2 << "" << "";
-        QTest::newRow("M_about shows the about tab") << "M_about" << 0 << "" << "";
+        QTest::newRow("M_link connects")
+            << "M_link" << 1 << "rasdial MiravonVPN网络连接器 mira pw01"
+            << "";
+        QTest::newRow("M_clock asks to disconnect") << "M_clock" << 1 << ""
+                                                    << "您确定断开连接吗?";
+        QTest::newRow("M_exit asks to quit") << "M_exit" << 1 << ""
+                                             << "您是否确认退出?";
+        QTest::newRow("M_Ct offers the start page") << "M_Ct" << 1 << ""
+                                                    << "无法读取或设置浏览器主页.";
+        QTest::newRow("M_msg shows the bulletin") << "M_msg" << 2 << ""
+                                                  << "";
+        QTest::newRow("M_about shows the about tab") << "M_about" << 0 << ""
+                                                     << "";
         QTest::newRow("M_lblfeedback opens the guest book")
-            << "M_lblfeedback" << 1 << "explorer.exe BASE/writebook.asp" << "";
+            << "M_lblfeedback" << 1 << "explorer.exe BASE/writebook.asp"
+            << "";
     }
     void menus() {
         QFETCH(QString, item);
@@ -34,17 +42,21 @@ private slots:
         action->setEnabled(true); // what the menu item runs, whatever the phase
         action->trigger();
         QTEST(c.child<QTabWidget>("SSTab1")->currentIndex(), "tab");
-        QCOMPARE(c.commandLines(), launched.isEmpty() ? QStringList()
-                                                      : QStringList{launched.replace("BASE", c.site.server.base())});
+        QCOMPARE(c.commandLines(),
+                 launched.isEmpty() ? QStringList()
+                                    : QStringList{launched.replace("BASE", c.site.server.base())});
         QCOMPARE(c.platform.boxTexts(), box.isEmpty() ? QStringList() : QStringList{box});
     }
 
     void links_data() {
         QTest::addColumn<QString>("link");
         QTest::addColumn<QString>("path");
-        QTest::newRow("picture: home page") << "Image1" << "";
-        QTest::newRow("forum") << "lblbbs" << "/bbs/";
-        QTest::newRow("guest book") << "lblfeedback" << "/writebook.asp";
+        QTest::newRow("picture: home page") << "Image1"
+                                            << "";
+        QTest::newRow("forum") << "lblbbs"
+                               << "/bbs/";
+        QTest::newRow("guest book") << "lblfeedback"
+                                    << "/writebook.asp";
     }
     void links() {
         QFETCH(QString, link);

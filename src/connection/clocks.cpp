@@ -26,8 +26,10 @@ ConnectionPhase connectionPhase(const RunningTimers& timers) {
 
 QString phaseText(ConnectionPhase phase, qint16 connectedTicks, qint16 pauseTicks) {
     switch (phase) {
-    case ConnectionPhase::Idle: return QStringLiteral("未连接");
-    case ConnectionPhase::Dialing: return QStringLiteral("正在连接......");
+    case ConnectionPhase::Idle:
+        return QStringLiteral("未连接");
+    case ConnectionPhase::Dialing:
+        return QStringLiteral("正在连接......");
     case ConnectionPhase::Connected:
         return QStringLiteral("已连接, ") + clockLabel(ConnectionClockPrefix, connectedTicks);
     case ConnectionPhase::ReconnectPause:

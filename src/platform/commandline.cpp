@@ -6,9 +6,7 @@ QStringList splitCommandLine(const QString& commandLine) {
     QStringList arguments;
     const qsizetype n = commandLine.size();
     qsizetype i = 0;
-    auto blank = [&](qsizetype at) {
-        return commandLine[at] == u' ' || commandLine[at] == u'\t';
-    };
+    auto blank = [&](qsizetype at) { return commandLine[at] == u' ' || commandLine[at] == u'\t'; };
     // The program name: up to the next blank, or between quotes; backslashes are plain.
     while (i < n && blank(i))
         ++i;

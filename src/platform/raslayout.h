@@ -43,12 +43,26 @@ constexpr Field dwRedialCount{"dwRedialCount", 2876, 4, FieldKind::Number};
 constexpr Field dwRedialPause{"dwRedialPause", 2880, 4, FieldKind::Number};
 
 // The entry fields the connector sets, in record order.
-constexpr std::array<Field, 20> EntryFields{
-    dwSize,           dwfOptions,         dwCountryID,          dwCountryCode,
-    szLocalPhoneNumber, dwfNetProtocols,  dwFramingProtocol,    szDeviceType,
-    szDeviceName,     dwDialMode,         dwDialExtraPercent,   dwDialExtraSampleSeconds,
-    dwHangUpExtraPercent, dwHangUpExtraSampleSeconds, dwType,   dwEncryptionType,
-    dwVpnStrategy,    dwfOptions2,        dwRedialCount,        dwRedialPause};
+constexpr std::array<Field, 20> EntryFields{dwSize,
+                                            dwfOptions,
+                                            dwCountryID,
+                                            dwCountryCode,
+                                            szLocalPhoneNumber,
+                                            dwfNetProtocols,
+                                            dwFramingProtocol,
+                                            szDeviceType,
+                                            szDeviceName,
+                                            dwDialMode,
+                                            dwDialExtraPercent,
+                                            dwDialExtraSampleSeconds,
+                                            dwHangUpExtraPercent,
+                                            dwHangUpExtraSampleSeconds,
+                                            dwType,
+                                            dwEncryptionType,
+                                            dwVpnStrategy,
+                                            dwfOptions2,
+                                            dwRedialCount,
+                                            dwRedialPause};
 
 namespace credentials {
 constexpr Field dwSize{"dwSize", 0, 4, FieldKind::Number};

@@ -1,9 +1,10 @@
 #include "trayicon.h"
 
 TrayIcon::TrayIcon(const QIcon& icon, QObject* parent) : QObject(parent), icon_(icon) {
-    connect(&icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason why) {
-        if (why == QSystemTrayIcon::DoubleClick) emit doubleClicked();
-    });
+    connect(&icon_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason why) {
+                if (why == QSystemTrayIcon::DoubleClick) emit doubleClicked();
+            });
 }
 
 bool TrayIcon::available() {

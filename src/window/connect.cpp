@@ -14,8 +14,7 @@
 #include <QTimer>
 
 bool frmtunrell::Create_VPN_Connection(const QString& entryName, const QString& serverAddress,
-                                       const QString& /*userName*/,
-                                       const QString& /*password*/) {
+                                       const QString& /*userName*/, const QString& /*password*/) {
     // The dial passes user name and password on its command line; the entry stores none.
     const auto entry = buildRasEntry(serverAddress);
     if (!entry || !platform_.setEntryProperties(entryName, *entry)) return false;

@@ -12,7 +12,8 @@
 #include <QTimer>
 
 void frmtunrell::Command2_Click() {
-    if (platform_.messageBox(QStringLiteral("您确定断开连接吗?"), QStringLiteral("断开提示"), 33) != 1)
+    if (platform_.messageBox(QStringLiteral("您确定断开连接吗?"), QStringLiteral("断开提示"), 33) !=
+        1)
         return;
     // No check whether the connection is still up: a drop seen meanwhile keeps its pause.
     Timer2->stop();

@@ -34,17 +34,17 @@ public:
     void Form_Load();
 
     // The handlers that other handlers and the menus run directly.
-    void Command3_Click(); // loads the server list
-    void List1_Click();    // a server was selected
-    void Combo1_Click();   // the connection type was chosen
-    void M_Ct_Click();     // the menu form of the start-page prompt
-    void Command1_Click(); // connects to the chosen server
-    void Command2_Click(); // disconnects, after a confirmation
-    void Timer1_Timer();   // the connect check
-    void Timer2_Timer();   // the drop watch
-    void Timer3_Timer();   // the sweep of "网络连接" windows after a drop
-    void Timer4_Timer();   // the connection clock
-    void Timer5_Timer();   // the reconnect pause
+    void Command3_Click();    // loads the server list
+    void List1_Click();       // a server was selected
+    void Combo1_Click();      // the connection type was chosen
+    void M_Ct_Click();        // the menu form of the start-page prompt
+    void Command1_Click();    // connects to the chosen server
+    void Command2_Click();    // disconnects, after a confirmation
+    void Timer1_Timer();      // the connect check
+    void Timer2_Timer();      // the drop watch
+    void Timer3_Timer();      // the sweep of "网络连接" windows after a drop
+    void Timer4_Timer();      // the connection clock
+    void Timer5_Timer();      // the reconnect pause
     void Image1_Click();      // opens the maker's home page
     void lblbbs_Click();      // opens the forum
     void lblfeedback_Click(); // opens the guest book

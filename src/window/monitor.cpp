@@ -29,7 +29,8 @@ bool frmtunrell::lookUpCurrentAddress(int& errors) {
             if (ending_) return false;
         }
         sinceLastLook.start();
-        const LookupResult result = LookupPublicAddress(config_.lookupUrl, config_.lookupLimitSeconds);
+        const LookupResult result =
+            LookupPublicAddress(config_.lookupUrl, config_.lookupLimitSeconds);
         if (ending_ || result.kind == LookupResult::NoAnswer) return false;
         if (result.kind == LookupResult::Malformed) {
             if (++errors > 1) return false;

@@ -36,8 +36,7 @@ public:
         // is for the desktop to decide.
         const LaunchTarget target =
             resolveLaunch(commandLine, QCoreApplication::applicationDirPath());
-        if (!target.program.isEmpty() &&
-            QProcess::startDetached(target.program, target.arguments))
+        if (!target.program.isEmpty() && QProcess::startDetached(target.program, target.arguments))
             return true;
         std::fprintf(stderr, "miravon-vpn: cannot start %s\n",
                      qPrintable(target.program.isEmpty() ? commandLine : target.program));

@@ -18,11 +18,20 @@ QString escape(const QString& text) {
     out.reserve(text.size());
     for (const QChar c : text) {
         switch (c.unicode()) {
-        case u'\\': out += QLatin1String("\\\\"); break;
-        case u'\n': out += QLatin1String("\\n"); break;
-        case u'\r': out += QLatin1String("\\r"); break;
-        case u'\t': out += QLatin1String("\\t"); break;
-        default: out += c;
+        case u'\\':
+            out += QLatin1String("\\\\");
+            break;
+        case u'\n':
+            out += QLatin1String("\\n");
+            break;
+        case u'\r':
+            out += QLatin1String("\\r");
+            break;
+        case u'\t':
+            out += QLatin1String("\\t");
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -38,11 +47,20 @@ std::optional<QString> unescape(QStringView text) {
         }
         if (++i == text.size()) return std::nullopt;
         switch (text[i].unicode()) {
-        case u'\\': out += u'\\'; break;
-        case u'n': out += u'\n'; break;
-        case u'r': out += u'\r'; break;
-        case u't': out += u'\t'; break;
-        default: return std::nullopt;
+        case u'\\':
+            out += u'\\';
+            break;
+        case u'n':
+            out += u'\n';
+            break;
+        case u'r':
+            out += u'\r';
+            break;
+        case u't':
+            out += u'\t';
+            break;
+        default:
+            return std::nullopt;
         }
     }
     return out;

@@ -14,11 +14,14 @@ namespace {
 QString fieldText(const QByteArray& record, const ras::Field& field) {
     const char* at = record.constData() + field.offset;
     switch (field.kind) {
-    case ras::FieldKind::Number: return QString::number(qFromLittleEndian<quint32>(at));
+    case ras::FieldKind::Number:
+        return QString::number(qFromLittleEndian<quint32>(at));
     case ras::FieldKind::Flags:
-        return QStringLiteral("0x") +
-               QString::number(qFromLittleEndian<quint32>(at), 16).toUpper().rightJustified(8, u'0');
-    case ras::FieldKind::Text: break;
+        return QStringLiteral("0x") + QString::number(qFromLittleEndian<quint32>(at), 16)
+                                          .toUpper()
+                                          .rightJustified(8, u'0');
+    case ras::FieldKind::Text:
+        break;
     }
     const QByteArray bytes(at, qstrnlen(at, field.size));
     return QStringDecoder("GBK").decode(bytes);
