@@ -234,7 +234,7 @@ void frmtunrell::buildControls() {
 }
 
 void frmtunrell::buildMenus() {
-    auto action = [this](QMenu* menu, const char* name, const QString& caption) {
+    auto action = [](QMenu* menu, const char* name, const QString& caption) {
         QAction* a = menu->addAction(caption);
         a->setObjectName(QLatin1String(name));
         return a;
