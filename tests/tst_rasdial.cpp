@@ -1,6 +1,7 @@
 // The dial tool's rules: its command line, the server check, link names, pppd's options, and
 // the request its privileged part reads.
 #include "arguments.h"
+#include "connectorentry.h"
 #include "entryrequest.h"
 #include "linkrequest.h"
 #include "pppdoptions.h"
@@ -26,22 +27,6 @@ QStringList strings(const std::vector<std::string>& list) {
     for (const std::string& word : list)
         out << QString::fromStdString(word);
     return out;
-}
-
-// The connector's own entry, as its phonebook file holds it.
-phonebook::Entry connectorEntry(const QString& server) {
-    phonebook::Entry entry{QStringLiteral("MiravonVPN网络连接器"), {}};
-    for (const auto& [key, value] : {std::pair{"dwSize", "2884"},
-                                     {"dwfOptions", "0x3D0D0310"},
-                                     {"dwfNetProtocols", "0x00000004"},
-                                     {"dwType", "2"},
-                                     {"dwEncryptionType", "3"},
-                                     {"dwfOptions2", "0x0000016F"},
-                                     {"dwRedialCount", "3"},
-                                     {"dwRedialPause", "60"}})
-        entry.set(QLatin1String(key), QLatin1String(value));
-    entry.set(QStringLiteral("szLocalPhoneNumber"), server);
-    return entry;
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // rasdial's simulated link against the local maker site: the lookup page shows the exit
 // address while the tunnel is up.
+#include "connectorentry.h"
 #include "platform/linux/phonebookfile.h"
 #include "siteprocess.h"
 
@@ -26,16 +27,7 @@ class TestRasdialSim : public QObject {
     // One entry, the connector's, for the given server.
     void writeBook(const QString& server) {
         phonebook::Book book;
-        phonebook::Entry& entry = book.findOrAdd(Entry);
-        for (const auto& [key, value] : {std::pair{"dwfOptions", "0x3D0D0310"},
-                                         {"dwfNetProtocols", "0x00000004"},
-                                         {"dwType", "2"},
-                                         {"dwEncryptionType", "3"},
-                                         {"dwfOptions2", "0x0000016F"},
-                                         {"dwRedialCount", "3"},
-                                         {"dwRedialPause", "60"}})
-            entry.set(QLatin1String(key), QLatin1String(value));
-        entry.set(QStringLiteral("szLocalPhoneNumber"), server);
+        book.entries.append(connectorEntry(server, Entry));
         QVERIFY(phonebook::write(home.filePath("MiravonVPN/rasphone.pbk"), book));
     }
 

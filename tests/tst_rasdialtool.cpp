@@ -1,6 +1,7 @@
 // The dial tool as a program, with a stand-in pppd: the options and the password pppd is
 // handed, what other processes can see, hang-up, failures, and hostile input to its
 // privileged part.
+#include "connectorentry.h"
 #include "linkrequest.h"
 #include "platform/linux/phonebookfile.h"
 #include "pppdoptions.h"
@@ -84,19 +85,8 @@ struct World {
 
     void writeBook(const QStringList& entries) {
         phonebook::Book phonebook;
-        for (const QString& name : entries) {
-            phonebook::Entry& entry = phonebook.findOrAdd(name);
-            for (const auto& [key, value] : {std::pair{"dwSize", "2884"},
-                                             {"dwfOptions", "0x3D0D0310"},
-                                             {"szLocalPhoneNumber", "203.0.113.10"},
-                                             {"dwfNetProtocols", "0x00000004"},
-                                             {"dwType", "2"},
-                                             {"dwEncryptionType", "3"},
-                                             {"dwfOptions2", "0x0000016F"},
-                                             {"dwRedialCount", "3"},
-                                             {"dwRedialPause", "60"}})
-                entry.set(QLatin1String(key), QLatin1String(value));
-        }
+        for (const QString& name : entries)
+            phonebook.entries.append(connectorEntry(QStringLiteral("203.0.113.10"), name));
         QVERIFY(phonebook::write(book(), phonebook));
     }
     void behave(const QByteArray& behaviour) {

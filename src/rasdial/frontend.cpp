@@ -20,12 +20,9 @@ namespace rasdial {
 
 namespace {
 
-int report(int code) {
-    std::printf("%s\n",
-                (code == Success ? std::string("Command completed successfully.") : errorLine(code))
-                    .c_str());
-    std::fflush(stdout);
-    return exitStatus(code);
+// Says the outcome and gives the process's exit status for it.
+int finish(int code) {
+    return exitStatus(report(code));
 }
 
 void note(const std::string& line) {
@@ -56,24 +53,18 @@ int runPrivileged(const ToolPaths& paths, const std::string& self, const LinkReq
         if (access(paths.pkexec.c_str(), X_OK) != 0) {
             note("dialling needs root, and " + paths.pkexec +
                  " is missing: install the package pkexec (policykit-1), or run rasdial as root");
-            return report(AccessDenied);
+            return finish(AccessDenied);
         }
         args.push_back(paths.pkexec);
     }
     args.push_back(self);
     args.push_back(LinkHelperSwitch);
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = execArray(args);
     std::vector<std::string> environment = privilegedEnvironment();
-    std::vector<char*> envp;
-    for (std::string& variable : environment)
-        envp.push_back(variable.data());
-    envp.push_back(nullptr);
+    std::vector<char*> envp = execArray(environment);
 
     int input[2];
-    if (pipe2(input, O_CLOEXEC) != 0) return report(TunnelFailed);
+    if (pipe2(input, O_CLOEXEC) != 0) return finish(TunnelFailed);
     const pid_t child = fork();
     if (child == 0) {
         dup2(input[0], 0);
@@ -83,7 +74,7 @@ int runPrivileged(const ToolPaths& paths, const std::string& self, const LinkReq
     close(input[0]);
     if (child < 0) {
         close(input[1]);
-        return report(TunnelFailed);
+        return finish(TunnelFailed);
     }
     // A helper that refuses early closes its end: that is not our failure.
     const std::string text = serializeRequest(request);
@@ -98,12 +89,12 @@ int runPrivileged(const ToolPaths& paths, const std::string& self, const LinkReq
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
-    if (!WIFEXITED(status)) return report(TunnelFailed);
+    if (!WIFEXITED(status)) return finish(TunnelFailed);
     const int code = WEXITSTATUS(status);
     // pkexec's own answers: 126 the user dismissed the authentication, 127 not authorized.
     if (!args.empty() && args[0] == paths.pkexec && (code == 126 || code == 127)) {
         note("pkexec did not authorize the dial (polkit action net.miravon.rasdial)");
-        return report(AccessDenied);
+        return finish(AccessDenied);
     }
     return code;
 }
@@ -117,7 +108,7 @@ const char* simulator() {
 int list(const ToolPaths& paths) {
     if (const char* site = simulator()) return exitStatus(simulatedList(site));
     phonebook::Book book;
-    if (const int code = readPhonebook(&book)) return report(code);
+    if (const int code = readPhonebook(&book)) return finish(code);
     std::vector<std::string> connected;
     for (const phonebook::Entry& entry : book.entries)
         if (linkProcess(paths, entry.name.toStdString()))
@@ -129,23 +120,23 @@ int list(const ToolPaths& paths) {
         for (const std::string& name : connected)
             std::printf("%s\n", name.c_str());
     }
-    return report(Success);
+    return finish(Success);
 }
 
 int dial(const Command& command, const ToolPaths& paths, const std::string& self) {
     phonebook::Book book;
-    if (const int code = readPhonebook(&book)) return report(code);
+    if (const int code = readPhonebook(&book)) return finish(code);
     const phonebook::Entry* entry = book.find(QString::fromStdString(command.entry));
-    if (!entry) return report(CannotFindEntry);
+    if (!entry) return finish(CannotFindEntry);
     const auto request = dialRequest(*entry, command.user, command.password);
     if (!request) {
         note("the entry's fields are incomplete, or its server is not a host name or address");
-        return report(CorruptPhonebook);
+        return finish(CorruptPhonebook);
     }
     if (const char* site = simulator()) {
         if (!isSimulatorAddress(site)) {
             note(std::string(SimulatorVariable) + " must be http://HOST[:PORT]");
-            return report(TunnelFailed);
+            return finish(TunnelFailed);
         }
         return exitStatus(simulatedDial(site, *request));
     }
@@ -156,7 +147,7 @@ int hangUp(const Command& command, const ToolPaths& paths, const std::string& se
     if (const char* site = simulator()) {
         if (!isSimulatorAddress(site)) {
             note(std::string(SimulatorVariable) + " must be http://HOST[:PORT]");
-            return report(TunnelFailed);
+            return finish(TunnelFailed);
         }
         return exitStatus(simulatedHangUp(site, command.entry));
     }
@@ -164,11 +155,11 @@ int hangUp(const Command& command, const ToolPaths& paths, const std::string& se
     // that is not there. Whether a running process really is the link's pppd is for the
     // privileged part to decide: only root may look at a root process's program.
     const auto pid = readPidFile(pidFilePath(paths, command.entry));
-    if (!pid || (kill(*pid, 0) != 0 && errno != EPERM)) return report(NotConnected);
+    if (!pid || (kill(*pid, 0) != 0 && errno != EPERM)) return finish(NotConnected);
     LinkRequest request;
     request.action = RequestAction::HangUp;
     request.entry = command.entry;
-    if (!requestProblem(request).empty()) return report(NotConnected);
+    if (!requestProblem(request).empty()) return finish(NotConnected);
     return runPrivileged(paths, self, request);
 }
 

@@ -67,16 +67,6 @@ void stopProcess(int pidfd) {
     waitForEnd(pidfd, 2000);
 }
 
-void say(const std::string& line) {
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
-}
-
-int report(int code) {
-    say(code == Success ? "Command completed successfully." : errorLine(code));
-    return code;
-}
-
 void note(const std::string& line) {
     std::fprintf(stderr, "rasdial: %s\n", line.c_str());
 }
@@ -196,15 +186,9 @@ int dialLink(const ToolPaths& paths, const LinkRequest& request) {
 
     std::vector<std::string> args = pppdArguments(request, paths.pptp);
     args.insert(args.begin(), paths.pppd);
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = execArray(args);
     std::vector<std::string> environment = privilegedEnvironment();
-    std::vector<char*> envp;
-    for (std::string& variable : environment)
-        envp.push_back(variable.data());
-    envp.push_back(nullptr);
+    std::vector<char*> envp = execArray(environment);
 
     // The password goes into a pipe before pppd starts; pppd reads it from descriptor 3 when
     // it authenticates. 255 bytes always fit the pipe, so this never blocks.

@@ -1,5 +1,7 @@
 #include "rasdialerrors.h"
 
+#include <cstdio>
+
 namespace rasdial {
 
 std::string errorLine(int code) {
@@ -40,6 +42,16 @@ std::string errorLine(int code) {
 
 int exitStatus(int code) {
     return code & 0xFF;
+}
+
+void say(const std::string& line) {
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+int report(int code) {
+    say(code == Success ? "Command completed successfully." : errorLine(code));
+    return code;
 }
 
 } // namespace rasdial

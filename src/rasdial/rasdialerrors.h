@@ -28,4 +28,9 @@ std::string errorLine(int code);
 // leaves the process as 111; the printed error line carries the whole number.
 int exitStatus(int code);
 
+// A line on standard output, flushed at once.
+void say(const std::string& line);
+// Says the outcome ("Command completed successfully." or the error line) and returns the code.
+int report(int code);
+
 } // namespace rasdial

@@ -75,16 +75,6 @@ SiteAnswer askSite(const std::string& site, const char* method, const std::strin
     return answer;
 }
 
-void say(const std::string& line) {
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
-}
-
-int report(int code) {
-    say(code == Success ? "Command completed successfully." : errorLine(code));
-    return code;
-}
-
 int unanswered(const std::string& site) {
     std::fprintf(stderr, "rasdial: the simulated link's site %s did not answer\n", site.c_str());
     return report(TunnelFailed);

@@ -26,4 +26,13 @@ const ToolPaths& toolPaths();
 // The whole environment of the privileged part and of pppd: nothing of the caller's.
 std::vector<std::string> privilegedEnvironment();
 
+// The NULL-terminated array of pointers into the strings that execve takes.
+inline std::vector<char*> execArray(std::vector<std::string>& strings) {
+    std::vector<char*> array;
+    for (std::string& text : strings)
+        array.push_back(text.data());
+    array.push_back(nullptr);
+    return array;
+}
+
 } // namespace rasdial
