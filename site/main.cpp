@@ -1,7 +1,8 @@
 // miravon-site: the maker's web host and the IP lookup page, served on 127.0.0.1 so that the
 // connector runs and is tested on a machine without internet.
-//   miravon-site [--port N] [--tunnel-minutes N | --tunnel-seconds N]
-// Port 8660 by default; 0 takes any free port, named in the "serving" line. A simulated
+//   miravon-site [--port N] [--address A] [--tunnel-minutes N | --tunnel-seconds N]
+// Port 8660 by default; 0 takes any free port, named in the "serving" line. --address serves
+// on another local address instead (the tunnel test machine's "internet" host). A simulated
 // tunnel (POST /rasdial/dial) drops on its own after 20 minutes by default; 0 never drops.
 #include "pages.h"
 #include "tunnels.h"
@@ -25,17 +26,22 @@ void serveHtml(httplib::Server& site, const char* path, const char* page) {
 
 int main(int argc, char* argv[]) {
     int port = 8660;
+    std::string address = "127.0.0.1";
     long tunnelSeconds = 20 * 60;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
             port = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--address") == 0 && i + 1 < argc) {
+            address = argv[++i];
         } else if (std::strcmp(argv[i], "--tunnel-minutes") == 0 && i + 1 < argc) {
             tunnelSeconds = std::atol(argv[++i]) * 60;
         } else if (std::strcmp(argv[i], "--tunnel-seconds") == 0 && i + 1 < argc) {
             tunnelSeconds = std::atol(argv[++i]);
         } else {
-            std::fprintf(stderr, "usage: %s [--port N] [--tunnel-minutes N | --tunnel-seconds N]\n",
-                         argv[0]);
+            std::fprintf(
+                stderr,
+                "usage: %s [--port N] [--address A] [--tunnel-minutes N | --tunnel-seconds N]\n",
+                argv[0]);
             return 2;
         }
     }
@@ -106,15 +112,15 @@ int main(int argc, char* argv[]) {
 
     const int asked = port;
     if (port == 0)
-        port = site.bind_to_any_port("127.0.0.1");
-    else if (!site.bind_to_port("127.0.0.1", port))
+        port = site.bind_to_any_port(address);
+    else if (!site.bind_to_port(address, port))
         port = -1;
     if (port <= 0) {
         port = asked;
-        std::fprintf(stderr, "miravon-site: cannot listen on 127.0.0.1:%d\n", port);
+        std::fprintf(stderr, "miravon-site: cannot listen on %s:%d\n", address.c_str(), port);
         return 1;
     }
-    std::printf("miravon-site: serving http://127.0.0.1:%d/\n", port);
+    std::printf("miravon-site: serving http://%s:%d/\n", address.c_str(), port);
     std::fflush(stdout);
     return site.listen_after_bind() ? 0 : 1;
 }

@@ -149,11 +149,9 @@ private slots:
                                                           "30",
                                                           "lcp-echo-failure",
                                                           "5",
-                                                          "persist",
-                                                          "maxfail",
-                                                          "4",
-                                                          "holdoff",
-                                                          "60"};
+                                                          "noipdefault",
+                                                          "child-timeout",
+                                                          "1"};
         QTest::newRow("own default route, no redials, no encryption, MS-CHAP v2 only")
             << "0x20000000" << 0 << 0 << "0x00000000" << QStringList{"nomppe",
                                                                      "refuse-pap",
@@ -166,8 +164,11 @@ private slots:
                                                                      "lcp-echo-interval",
                                                                      "30",
                                                                      "lcp-echo-failure",
-                                                                     "5"};
-        QTest::newRow("no protocol named allows all; strongest encryption; reconnect only")
+                                                                     "5",
+                                                                     "noipdefault",
+                                                                     "child-timeout",
+                                                                     "1"};
+        QTest::newRow("no protocol named allows all; strongest encryption; a drop stays down")
             << "0x00000000" << 2 << 0 << "0x00000100"
             << QStringList{"require-mppe-128",
                            "refuse-pap",
@@ -180,11 +181,9 @@ private slots:
                            "30",
                            "lcp-echo-failure",
                            "5",
-                           "persist",
-                           "maxfail",
-                           "1",
-                           "holdoff",
-                           "60"};
+                           "noipdefault",
+                           "child-timeout",
+                           "1"};
         QTest::newRow("PAP and CHAP only, unencrypted")
             << "0x08040000" << 0 << 0 << "0x00000000" << QStringList{"nomppe",
                                                                      "refuse-mschap",
@@ -196,7 +195,10 @@ private slots:
                                                                      "lcp-echo-interval",
                                                                      "30",
                                                                      "lcp-echo-failure",
-                                                                     "5"};
+                                                                     "5",
+                                                                     "noipdefault",
+                                                                     "child-timeout",
+                                                                     "1"};
     }
     void pppdOptions() {
         QFETCH(QString, options);
@@ -221,6 +223,29 @@ private slots:
         QCOMPARE(args.mid(0, fixed.size()), fixed);
         QTEST(args.mid(fixed.size()), "expected");
         QVERIFY(!args.join(u' ').contains(QLatin1String("secret")));
+    }
+
+    void pppdOutcome_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<int>("code");
+        QTest::newRow("up") << 0 << "CHAP authentication succeeded\n" << 0;
+        QTest::newRow("refused") << 19 << "CHAP authentication failed\n" << 691;
+        QTest::newRow("refused, then the server closed the call")
+            << 16 << "Connect: ppp0 <--> /dev/pts/0\nMS-CHAP authentication failed: E=691\n"
+            << 691;
+        QTest::newRow("PAP refused, last line without end")
+            << 16 << "PAP authentication failed" << 691;
+        QTest::newRow("the peer failing is not ours") << 16 << "PAP peer authentication failed\n"
+                                                      << 800;
+        QTest::newRow("the words inside a line") << 16 << "x CHAP authentication failed\n" << 800;
+        QTest::newRow("closed without a word") << 16 << "Modem hangup\n" << 800;
+        QTest::newRow("hung up while dialling") << 5 << "" << 631;
+    }
+    void pppdOutcome() {
+        QFETCH(int, status);
+        QFETCH(QString, output);
+        QTEST(codeForPppdExit(status, output.toStdString()), "code");
     }
 
     void entryFields_data() {

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -83,10 +84,15 @@ struct World {
     QString path(const QString& name) const { return dir.filePath(name); }
     QString book() const { return path("config/MiravonVPN/rasphone.pbk"); }
 
-    void writeBook(const QStringList& entries) {
+    void writeBook(const QStringList& entries, const QString& server = "203.0.113.10",
+                   int redials = 3, int pause = 60) {
         phonebook::Book phonebook;
-        for (const QString& name : entries)
-            phonebook.entries.append(connectorEntry(QStringLiteral("203.0.113.10"), name));
+        for (const QString& name : entries) {
+            phonebook::Entry entry = connectorEntry(server, name);
+            entry.set(QStringLiteral("dwRedialCount"), QString::number(redials));
+            entry.set(QStringLiteral("dwRedialPause"), QString::number(pause));
+            phonebook.entries.append(entry);
+        }
         QVERIFY(phonebook::write(book(), phonebook));
     }
     void behave(const QByteArray& behaviour) {
@@ -159,7 +165,7 @@ private slots:
         QVERIFY(args.contains("replacedefaultroute"));
         QVERIFY(args.contains("require-mppe"));
         QCOMPARE(args.value(args.indexOf("user") + 1), QByteArray("user"));
-        QCOMPARE(args.value(args.indexOf("maxfail") + 1), QByteArray("4"));
+        QVERIFY(!args.contains("persist")); // a dropped link stays down
         QCOMPARE(readAll(world.path("PASSWORD")), Password);
         // The link stays up after the tool has ended, and the pid file names it.
         const pid_t daemon = world.linkPid(Entry);
@@ -267,8 +273,10 @@ private slots:
         QVERIFY(link >= 0);
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(world.run({Entry, "/d"}).status, 0);
-        QVERIFY2(clock.elapsed() >= 1900, qPrintable(QString::number(clock.elapsed())));
+        const auto outcome = world.run({Entry, "/d"});
+        QCOMPARE(outcome.status, 0);
+        QVERIFY2(clock.elapsed() >= 4900, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(outcome.err.contains("killed"), qPrintable(outcome.err));
         QVERIFY(ended(link));
         QCOMPARE(world.linkPid(Entry), 0); // removed for the killed pppd
         close(link);
@@ -279,26 +287,32 @@ private slots:
         QTest::addColumn<QString>("entry");
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("note"); // on standard error
-        QTest::addColumn<bool>("started");
+        QTest::addColumn<int>("runs");     // of pppd: the entry allows one redial
         QTest::newRow("no such entry") << ""
-                                       << "其他" << 623 << "" << false;
-        QTest::newRow("phonebook unreadable")
-            << "unreadable" << Entry << 621 << "cannot read" << false;
-        QTest::newRow("phonebook damaged")
-            << "damaged" << Entry << 625 << "not a phonebook" << false;
-        QTest::newRow("pppd missing") << "no pppd" << Entry << 800 << "is missing" << false;
-        QTest::newRow("pkexec missing") << "no pkexec" << Entry << 5 << "pkexec" << false;
-        QTest::newRow("authentication failed")
-            << "fail 19" << Entry << 691 << "pppd: authentication failed" << true;
-        QTest::newRow("negotiation failed")
-            << "fail 10" << Entry << 800 << "negotiation failed" << true;
+                                       << "其他" << 623 << "" << 0;
+        QTest::newRow("phonebook unreadable") << "unreadable" << Entry << 621 << "cannot read" << 0;
+        QTest::newRow("phonebook damaged") << "damaged" << Entry << 625 << "not a phonebook" << 0;
+        QTest::newRow("pppd missing") << "no pppd" << Entry << 800 << "is missing" << 0;
+        QTest::newRow("pkexec missing") << "no pkexec" << Entry << 5 << "pkexec" << 0;
+        QTest::newRow("authentication failed: no redial")
+            << "fail 19" << Entry << 691 << "pppd: authentication failed" << 1;
+        QTest::newRow("refused, then the server closed the call: no redial")
+            << "refused 16" << Entry << 691 << "MS-CHAP authentication failed" << 1;
+        QTest::newRow("negotiation failed: redialled")
+            << "fail 10" << Entry << 800 << "attempt 2 of 2" << 2;
+        QTest::newRow("nothing listens at the server's port: redialled, pppd never started")
+            << "closed port" << Entry << 800 << "does not answer on TCP port" << 0;
+        QTest::newRow("the server's port answers") << "open port" << Entry << 0 << "" << 1;
     }
     void failures() {
         QFETCH(QString, setup);
         QFETCH(QString, entry);
         QFETCH(int, code);
         World world;
+        world.writeBook({Entry}, "127.0.0.1", 1, 0);
         QProcessEnvironment env = world.environment();
+        QTcpServer pptpServer; // on 127.0.0.1 only, like every server of the tests
+        QVERIFY(pptpServer.listen(QHostAddress::LocalHost));
         if (setup == "unreadable") {
             QFile::remove(world.book());
             QVERIFY(QDir().mkpath(world.book())); // a folder where the file should be
@@ -310,16 +324,21 @@ private slots:
             env.insert(QStringLiteral("RASDIAL_TEST_PPPD"), world.path("nothing"));
         } else if (setup == "no pkexec") {
             env.insert(QStringLiteral("RASDIAL_TEST_PKEXEC"), world.path("nothing"));
-        } else if (setup.startsWith("fail")) {
+        } else if (setup.startsWith("fail") || setup.startsWith("refused")) {
             world.behave(setup.toUtf8());
+        } else if (setup.endsWith("port")) {
+            const quint16 port = pptpServer.serverPort();
+            if (setup == "closed port") pptpServer.close();
+            env.insert(QStringLiteral("RASDIAL_TEST_PPTP_PORT"), QString::number(port));
         }
         const auto outcome = world.run({entry, "u", "p"}, env);
         QCOMPARE(outcome.status, code & 0xFF);
-        QVERIFY2(outcome.out.contains(QStringLiteral("Remote Access error %1 - ").arg(code)),
-                 qPrintable(outcome.out));
+        const QString line = code ? QStringLiteral("Remote Access error %1 - ").arg(code)
+                                  : QStringLiteral("Command completed successfully.");
+        QVERIFY2(outcome.out.contains(line), qPrintable(outcome.out));
         QFETCH(QString, note);
         QVERIFY2(outcome.err.contains(note), qPrintable(outcome.err));
-        QTEST(QFile::exists(world.path("ARGS")), "started");
+        QTEST(int(readAll(world.path("RUNS")).count('\n')), "runs");
     }
 
     void hostileRequests_data() {

@@ -3,15 +3,21 @@
 #include "pppdoptions.h"
 #include "rasdialerrors.h"
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -21,6 +27,10 @@
 namespace rasdial {
 
 namespace {
+
+void note(const std::string& line) {
+    std::fprintf(stderr, "rasdial: %s\n", line.c_str());
+}
 
 // The process handles of Linux 5.3: a signal through one reaches the process it was opened
 // for, never a later one that got the same pid.
@@ -58,17 +68,14 @@ bool waitForEnd(int pidfd, int ms) {
     return ready > 0;
 }
 
-// SIGTERM (pppd hangs up and removes its pid file), then SIGKILL if it is still there after
-// 2 s. SIGHUP would make a "persist" pppd dial again.
+// SIGTERM: pppd ends the link, removes its pid file and exits; SIGKILL, said as a note, only
+// if it is still there after 5 s.
 void stopProcess(int pidfd) {
     if (pidfdSignal(pidfd, SIGTERM) != 0) return;
-    if (waitForEnd(pidfd, 2000)) return;
+    if (waitForEnd(pidfd, 5000)) return;
+    note("pppd did not end within 5 s of SIGTERM: killed");
     pidfdSignal(pidfd, SIGKILL);
     waitForEnd(pidfd, 2000);
-}
-
-void note(const std::string& line) {
-    std::fprintf(stderr, "rasdial: %s\n", line.c_str());
 }
 
 bool isExecutableFile(const std::string& path) {
@@ -77,6 +84,133 @@ bool isExecutableFile(const std::string& path) {
            access(path.c_str(), X_OK) == 0;
 }
 
+// The server's IPv4 address, for a host name or a dotted address.
+bool resolveServer(const std::string& server, std::string* address) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(server.c_str(), nullptr, &hints, &found) != 0 || !found) return false;
+    char text[INET_ADDRSTRLEN];
+    const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    const bool ok = inet_ntop(AF_INET, &ipv4->sin_addr, text, sizeof text) != nullptr;
+    freeaddrinfo(found);
+    if (ok) *address = text;
+    return ok;
+}
+
+// Whether the server accepts a TCP connection on the port within KnockSeconds: a server that
+// does not answer at all would otherwise hold pptp for the kernel's two minutes of retries.
+constexpr int KnockSeconds = 10;
+bool serverAnswers(const std::string& address, int port) {
+    sockaddr_in server{};
+    server.sin_family = AF_INET;
+    server.sin_port = htons(std::uint16_t(port));
+    if (inet_pton(AF_INET, address.c_str(), &server.sin_addr) != 1) return false;
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    bool answered = connect(fd, reinterpret_cast<const sockaddr*>(&server), sizeof server) == 0;
+    if (!answered && errno == EINPROGRESS) {
+        pollfd item{fd, POLLOUT, 0};
+        int ready;
+        do
+            ready = poll(&item, 1, KnockSeconds * 1000);
+        while (ready < 0 && errno == EINTR);
+        int error = 0;
+        socklen_t length = sizeof error;
+        answered =
+            ready > 0 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+    }
+    close(fd);
+    return answered;
+}
+
+void sleepSeconds(unsigned seconds) {
+    timespec left{time_t(seconds), 0};
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
+}
+
+// The bytes written to a file descriptor from its start, at most `limit`.
+std::string readFromStart(int fd, std::size_t limit) {
+    std::string text(limit, '\0');
+    std::size_t got = 0;
+    while (got < limit) {
+        const ssize_t n = pread(fd, text.data() + got, limit - got, off_t(got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += std::size_t(n);
+    }
+    text.resize(got);
+    return text;
+}
+
+// One attempt: pppd dials the (resolved) server and returns once the link is up or has
+// failed. Gives the outcome's code.
+int runPppd(const ToolPaths& paths, const LinkRequest& request) {
+    std::vector<std::string> args = pppdArguments(request, paths.pptp);
+    args.insert(args.begin(), paths.pppd);
+    std::vector<char*> argv = execArray(args);
+    std::vector<std::string> environment = privilegedEnvironment();
+    std::vector<char*> envp = execArray(environment);
+
+    // The password goes into a pipe before pppd starts; pppd reads it from descriptor 3 when
+    // it authenticates. 255 bytes always fit the pipe, so this never blocks.
+    int password[2];
+    if (pipe2(password, O_CLOEXEC) != 0) return TunnelFailed;
+    const ssize_t written = write(password[1], request.password.data(), request.password.size());
+    close(password[1]);
+    const int devNull = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    // pppd's output, kept to read its reason when it fails. A file rather than a pipe: pptp
+    // inherits it as its standard error and may still write there after we have gone.
+    const int output = memfd_create("pppd-output", MFD_CLOEXEC);
+    if (written != ssize_t(request.password.size()) || devNull < 0 || output < 0) {
+        close(password[0]);
+        if (devNull >= 0) close(devNull);
+        if (output >= 0) close(output);
+        return TunnelFailed;
+    }
+
+    const pid_t child = fork();
+    if (child == 0) {
+        // Only async-signal-safe calls from here to exec.
+        if (password[0] == PasswordFd)
+            fcntl(PasswordFd, F_SETFD, 0);
+        else
+            dup2(password[0], PasswordFd);
+        dup2(devNull, 0);
+        dup2(output, 1);
+        dup2(output, 2);
+        close_range(PasswordFd + 1, ~0U, 0);
+        execve(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    close(password[0]);
+    close(devNull);
+    if (child < 0) {
+        close(output);
+        return TunnelFailed;
+    }
+
+    const int pidfd = pidfdOpen(child);
+    if (pidfd >= 0 && !waitForEnd(pidfd, AttemptLimitSeconds * 1000)) {
+        note("the dial took too long: hanging up");
+        stopProcess(pidfd);
+        if (!waitForEnd(pidfd, 0)) kill(child, SIGKILL);
+    }
+    if (pidfd >= 0) close(pidfd);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    const std::string said = readFromStart(output, 65536);
+    close(output);
+    // pppd's own lines go with our notes, not with the Windows messages.
+    if (!said.empty()) std::fwrite(said.data(), 1, said.size(), stderr);
+    if (!WIFEXITED(status)) return TunnelFailed;
+    const int code = codeForPppdExit(WEXITSTATUS(status), said);
+    if (code != Success) note("pppd: " + pppdExitReason(WEXITSTATUS(status)));
+    return code;
+}
 } // namespace
 
 std::string pidFilePath(const ToolPaths& paths, std::string_view entry) {
@@ -183,59 +317,34 @@ int dialLink(const ToolPaths& paths, const LinkRequest& request) {
             note(*program + " is missing: install the packages ppp and pptp-linux");
             return report(TunnelFailed);
         }
-
-    std::vector<std::string> args = pppdArguments(request, paths.pptp);
-    args.insert(args.begin(), paths.pppd);
-    std::vector<char*> argv = execArray(args);
-    std::vector<std::string> environment = privilegedEnvironment();
-    std::vector<char*> envp = execArray(environment);
-
-    // The password goes into a pipe before pppd starts; pppd reads it from descriptor 3 when
-    // it authenticates. 255 bytes always fit the pipe, so this never blocks.
-    int password[2];
-    if (pipe2(password, O_CLOEXEC) != 0) return report(TunnelFailed);
-    const ssize_t written = write(password[1], request.password.data(), request.password.size());
-    close(password[1]);
-    const int devNull = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (written != ssize_t(request.password.size()) || devNull < 0) {
-        close(password[0]);
-        return report(TunnelFailed);
+    // pptp is given the address, so that the name is looked up once, here, and a name that
+    // does not resolve is told as such.
+    LinkRequest resolved = request;
+    if (!resolveServer(request.server, &resolved.server)) {
+        note("the server name " + request.server + " cannot be looked up");
+        return report(NameNotResolved);
     }
 
     say("Connecting to " + request.entry + "...");
-    const pid_t child = fork();
-    if (child == 0) {
-        // Only async-signal-safe calls from here to exec.
-        if (password[0] == PasswordFd)
-            fcntl(PasswordFd, F_SETFD, 0);
-        else
-            dup2(password[0], PasswordFd);
-        dup2(devNull, 0);
-        dup2(2, 1); // pppd's own lines go with our notes, not with the Windows messages
-        close_range(PasswordFd + 1, ~0U, 0);
-        execve(argv[0], argv.data(), envp.data());
-        _exit(127);
+    const int attempts = dialAttempts(request);
+    int code = TunnelFailed;
+    for (int attempt = 1; attempt <= attempts; ++attempt) {
+        if (attempt > 1) {
+            note("dialling again in " + std::to_string(request.redialPause) + " s (attempt " +
+                 std::to_string(attempt) + " of " + std::to_string(attempts) + ")");
+            sleepSeconds(request.redialPause);
+        }
+        if (paths.knock && !serverAnswers(resolved.server, paths.pptpPort)) {
+            note("the server " + request.server + " does not answer on TCP port " +
+                 std::to_string(paths.pptpPort));
+            code = TunnelFailed;
+            continue;
+        }
+        code = runPppd(paths, resolved);
+        // A refused password or a hang-up while dialling is final; so is success.
+        if (code != TunnelFailed) break;
     }
-    close(password[0]);
-    close(devNull);
-    if (child < 0) return report(TunnelFailed);
-
-    const int pidfd = pidfdOpen(child);
-    if (pidfd >= 0 && !waitForEnd(pidfd, dialLimitSeconds(request) * 1000)) {
-        note("the dial took too long: hanging up");
-        stopProcess(pidfd);
-        if (!waitForEnd(pidfd, 0)) kill(child, SIGKILL);
-    }
-    if (pidfd >= 0) close(pidfd);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!WIFEXITED(status)) return report(TunnelFailed);
-    const int code = codeForPppdExit(WEXITSTATUS(status));
-    if (code != Success) {
-        note("pppd: " + pppdExitReason(WEXITSTATUS(status)));
-        return report(code);
-    }
+    if (code != Success) return report(code);
     say("Successfully connected to " + request.entry + ".");
     return report(Success);
 }

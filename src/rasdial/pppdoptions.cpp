@@ -63,25 +63,41 @@ std::vector<std::string> pppdArguments(const LinkRequest& request, const std::st
     if (request.options & RASEO_RemoteDefaultGateway)
         args.insert(args.end(), {"defaultroute", "replacedefaultroute"});
     args.insert(args.end(),
-                {"usepeerdns", "noipv6", "lcp-echo-interval", "30", "lcp-echo-failure", "5"});
-
-    // Redials: the first attempt and redialCount more, redialPause seconds apart; pppd also
-    // redials a dropped link, as the entry's "reconnect if dropped" asks.
-    constexpr std::uint32_t ReconnectIfDropped = 0x100;
-    if (request.redialCount > 0 || (request.options2 & ReconnectIfDropped))
-        args.insert(args.end(), {"persist", "maxfail", std::to_string(request.redialCount + 1),
-                                 "holdoff", std::to_string(request.redialPause)});
+                {"usepeerdns", "noipv6", "lcp-echo-interval", "30", "lcp-echo-failure", "5",
+                 // The server gives our address: no look-up of our own host name, which
+                 // stalls for as long as the name servers take when it is not in /etc/hosts.
+                 "noipdefault",
+                 // After "updetach" pppd cannot reap the pptp client it started before, and
+                 // would wait 5 s for it when hung up; pptp ends by itself once the link has.
+                 "child-timeout", "1"});
+    // No "persist": a link that drops stays down, so that the connector sees the drop and
+    // nothing dials again behind its back. The tool itself redials a dial that never came up.
     return args;
 }
 
-int dialLimitSeconds(const LinkRequest& request) {
-    // An attempt ends within about a minute (the TCP connect, LCP's ten tries of 3 s, the
-    // authentication); allow two.
-    const int attempts = int(request.redialCount) + 1;
-    return attempts * 120 + int(request.redialCount) * int(request.redialPause);
+int dialAttempts(const LinkRequest& request) {
+    return int(request.redialCount) + 1; // the request reader bounds redialCount
 }
 
-int codeForPppdExit(int status) {
+bool saysAuthenticationFailed(std::string_view pppdOutput) {
+    // pppd's lines for our own authentication failing ("MS-CHAP authentication failed: E=691
+    // ...", "CHAP authentication failed", "PAP authentication failed"); the peer failing to
+    // authenticate to us says "peer authentication failed", which we never ask for.
+    for (std::size_t start = 0; start < pppdOutput.size();) {
+        std::size_t end = pppdOutput.find('\n', start);
+        if (end == std::string_view::npos) end = pppdOutput.size();
+        const std::string_view line = pppdOutput.substr(start, end - start);
+        for (const std::string_view method : {"MS-CHAP", "CHAP", "PAP", "EAP"})
+            if (line.substr(0, method.size()) == method &&
+                line.substr(method.size(), 22) == " authentication failed")
+                return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+int codeForPppdExit(int status, std::string_view pppdOutput) {
+    if (status != 0 && saysAuthenticationFailed(pppdOutput)) return AuthenticationFailed;
     switch (status) {
     case 0:
         return Success;

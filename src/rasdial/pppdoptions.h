@@ -22,12 +22,22 @@ constexpr int PasswordFd = 3;
 // address, which has passed isHostOrAddress, is the only value in the pty command.
 std::vector<std::string> pppdArguments(const LinkRequest& request, const std::string& pptpProgram);
 
-// How long a dial may take before the tool gives up: every attempt pppd makes, with the
-// pauses between them.
-int dialLimitSeconds(const LinkRequest& request);
+// How long one attempt may take before the tool gives up on it: the TCP connect, LCP's ten
+// tries of 3 s and the authentication end within about a minute; this allows two.
+constexpr int AttemptLimitSeconds = 120;
 
-// The error for pppd's exit status, and pppd's reason in words.
-int codeForPppdExit(int status);
+// How many attempts a dial makes: the first and the entry's redials, which apply only to a
+// dial that never came up.
+int dialAttempts(const LinkRequest& request);
+
+// The error for pppd's exit status and what it said while dialling (its standard output), and
+// pppd's reason in words.
+int codeForPppdExit(int status, std::string_view pppdOutput);
 std::string pppdExitReason(int status);
+
+// Whether pppd's output says that we failed to authenticate to the server. pppd's exit status
+// does not tell reliably: when the server closes the call right after refusing, pppd ends
+// with "modem hangup" (16) instead of "authentication failed" (19).
+bool saysAuthenticationFailed(std::string_view pppdOutput);
 
 } // namespace rasdial

@@ -36,6 +36,10 @@ std::string errorLine(int code) {
     case TunnelFailed:
         text = "The remote connection was not made because the attempted VPN tunnels failed.";
         break;
+    case NameNotResolved:
+        text = "The remote connection was not made because the name of the remote access server "
+               "did not resolve.";
+        break;
     }
     return "Remote Access error " + std::to_string(code) + " - " + text;
 }

@@ -17,7 +17,8 @@ enum Code : int {
     NotConnected = 668,
     AuthenticationFailed = 691,
     AlreadyDialing = 756,
-    TunnelFailed = 800,
+    TunnelFailed = 800, // also: the server does not answer
+    NameNotResolved = 868,
 };
 
 // "Remote Access error 623 - The system could not find the phone book entry for this

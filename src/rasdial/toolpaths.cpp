@@ -19,6 +19,12 @@ ToolPaths makePaths() {
         paths.pkexec = pkexec;
         paths.alwaysElevate = true;
     }
+    // The tests' servers are documentation addresses: knock only where a test listens.
+    paths.knock = false;
+    if (const char* port = std::getenv("RASDIAL_TEST_PPTP_PORT")) {
+        paths.pptpPort = std::atoi(port);
+        paths.knock = true;
+    }
     paths.requireRoot = false;
     paths.testHooks = true;
 #endif
@@ -35,7 +41,8 @@ const ToolPaths& toolPaths() {
 std::vector<std::string> privilegedEnvironment() {
     std::vector<std::string> environment{"PATH=/usr/sbin:/usr/bin:/sbin:/bin"};
 #ifdef RASDIAL_TEST_HOOKS
-    for (const char* name : {"RASDIAL_TEST_PPPD", "RASDIAL_TEST_PPTP", "RASDIAL_TEST_RUNDIR"})
+    for (const char* name : {"RASDIAL_TEST_PPPD", "RASDIAL_TEST_PPTP", "RASDIAL_TEST_RUNDIR",
+                             "RASDIAL_TEST_PPTP_PORT"})
         if (const char* value = std::getenv(name))
             environment.push_back(std::string(name) + '=' + value);
 #endif

@@ -16,6 +16,8 @@ struct ToolPaths {
     std::string pptp = "/usr/sbin/pptp";
     std::string pidDir = "/run"; // where pppd writes ppp-LINK.pid
     std::string pkexec = "/usr/bin/pkexec";
+    int pptpPort = 1723;        // where a dial first knocks to see that the server answers
+    bool knock = true;          // the tests' copy knocks only at a port of their own
     bool alwaysElevate = false; // use pkexec even when already root (tests)
     bool requireRoot = true;    // the privileged part refuses to run as anyone else
     bool testHooks = false;

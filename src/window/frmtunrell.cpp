@@ -19,8 +19,11 @@
 #include <QPushButton>
 #include <QSessionManager>
 #include <QTabWidget>
+#include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <cstdio>
 
 namespace {
 
@@ -263,6 +266,9 @@ void frmtunrell::buildMenus() {
 void frmtunrell::LogLine(const QString& text) {
     List2->addItem(text);
     List2->setCurrentRow(List2->count() - 1);
+    // The same line on standard error, with the time, for whoever keeps the program's output.
+    std::fprintf(stderr, "%s %s\n", qPrintable(QTime::currentTime().toString(u"HH:mm:ss.zzz")),
+                 text.toUtf8().constData());
 }
 
 bool frmtunrell::Form_QueryUnload() {

@@ -2,7 +2,9 @@
 //   ARGS          written: its arguments, one per line
 //   PASSWORD      written: what it read from the passwordfd descriptor
 //   run/ppp-LINK.pid   written: its pid, as pppd writes it (removed when it ends)
-//   behaviour     read, optional: "up" (default), "fail N" (exit N without a link),
+//   RUNS          appended: one line each time it is started
+//   behaviour     read, optional: "up" (default), "fail N" (exit N without a link), "refused N"
+//                 (say that our authentication failed, as pppd does, and exit N),
 //                 "hold" (up, but first say "ready" on the FIFO "ready" and wait until a byte
 //                 arrives on the FIFO "go"), "stubborn" (up, and ignores SIGTERM)
 // Like pppd with "updetach", it returns once the "link" is up and leaves a daemon behind,
@@ -45,6 +47,7 @@ int main(int argc, char* argv[]) {
                 passwordFd = std::atoi(argv[i + 1]);
         }
     }
+    std::ofstream(dir + "/RUNS", std::ios::app) << "run\n";
     std::ifstream(dir + "/behaviour") >> behaviour;
     if (passwordFd >= 0) {
         std::string password;
@@ -54,9 +57,10 @@ int main(int argc, char* argv[]) {
             password.append(buffer, std::size_t(got));
         std::ofstream(dir + "/PASSWORD") << password;
     }
-    if (behaviour == "fail") {
+    if (behaviour == "fail" || behaviour == "refused") {
         int status = 1;
         std::ifstream(dir + "/behaviour") >> behaviour >> status;
+        if (behaviour == "refused") std::printf("MS-CHAP authentication failed: E=691\n");
         return status;
     }
     const std::string pidFile = dir + "/run/ppp-" + link + ".pid";
