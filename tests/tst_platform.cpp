@@ -53,24 +53,34 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("program");
         QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("input");
         const QString dir = QCoreApplication::applicationDirPath();
         const QString self = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
         QTest::newRow("browser") << "explorer.exe http://h/bbs/"
-                                 << "xdg-open" << QStringList{"http://h/bbs/"};
-        QTest::newRow("browser, any case") << "EXPLORER.EXE http://h/"
-                                           << "xdg-open" << QStringList{"http://h/"};
-        QTest::newRow("tool on the path") << "rasdial.exe E /Disconnect"
-                                          << "rasdial" << QStringList{"E", "/Disconnect"};
-        QTest::newRow("own tool next to the program")
-            << self + ".exe a" << dir + "/" + self << QStringList{"a"};
+                                 << "xdg-open" << QStringList{"http://h/bbs/"} << QByteArray();
+        QTest::newRow("browser, any case")
+            << "EXPLORER.EXE http://h/"
+            << "xdg-open" << QStringList{"http://h/"} << QByteArray();
+        QTest::newRow("tool on the path")
+            << "rasdial.exe E /Disconnect"
+            << "rasdial" << QStringList{"E", "/Disconnect"} << QByteArray();
+        QTest::newRow("a dial's password goes on standard input")
+            << "rasdial E u /d密"
+            << "rasdial" << QStringList{"E", "u", "*"} << QByteArray("/d密\n");
+        QTest::newRow("an empty password too")
+            << "rasdial E u \"\""
+            << "rasdial" << QStringList{"E", "u", "*"} << QByteArray("\n");
+        QTest::newRow("own tool next to the program") << self + ".exe a b c" << dir + "/" + self
+                                                      << QStringList{"a", "b", "c"} << QByteArray();
         QTest::newRow("empty") << "   "
-                               << "" << QStringList();
+                               << "" << QStringList() << QByteArray();
     }
     void resolve() {
         QFETCH(QString, line);
         const LaunchTarget target = resolveLaunch(line, QCoreApplication::applicationDirPath());
         QTEST(target.program, "program");
         QTEST(target.arguments, "arguments");
+        QTEST(target.standardInput, "input");
     }
 
     void decode_data() {

@@ -4,10 +4,13 @@
 #include "connectorentry.h"
 #include "entryrequest.h"
 #include "linkrequest.h"
+#include "passwordinput.h"
 #include "pppdoptions.h"
 #include "rasdialerrors.h"
 
 #include <QTest>
+
+#include <unistd.h>
 
 using namespace rasdial;
 
@@ -246,6 +249,35 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, output);
         QTEST(codeForPppdExit(status, output.toStdString()), "code");
+    }
+
+    void passwordLine_data() {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<bool>("closed");      // the writer has gone: end of input
+        QTest::addColumn<QString>("password"); // "!" + the problem when refused
+        QTest::newRow("a line") << QByteArray("pa ss\nrest") << false << "pa ss";
+        QTest::newRow("Windows line end") << QByteArray("secret\r\n") << false << "secret";
+        QTest::newRow("no line end, input closed") << QByteArray("/d:x") << true << "/d:x";
+        QTest::newRow("nothing, input closed") << QByteArray() << true << "";
+        QTest::newRow("longest") << QByteArray(255, 'p') + '\n' << false << QString(255, 'p');
+        QTest::newRow("too long") << QByteArray(256, 'p') << false << "!the password is too long";
+        QTest::newRow("no line end, writer waits")
+            << QByteArray("secret") << false << "!no password on standard input within 0 s";
+    }
+    void passwordLine() {
+        QFETCH(QByteArray, input);
+        int fds[2];
+        QCOMPARE(pipe(fds), 0);
+        QCOMPARE(write(fds[1], input.constData(), std::size_t(input.size())),
+                 ssize_t(input.size()));
+        QFETCH(bool, closed);
+        if (closed) close(fds[1]);
+        std::string problem;
+        const auto password = readPasswordLine(fds[0], MaxPasswordBytes, 300, &problem);
+        close(fds[0]);
+        if (!closed) close(fds[1]);
+        QTEST(password ? QString::fromStdString(*password) : "!" + QString::fromStdString(problem),
+              "password");
     }
 
     void entryFields_data() {

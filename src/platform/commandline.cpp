@@ -71,8 +71,14 @@ LaunchTarget resolveLaunch(const QString& commandLine, const QString& programDir
     QString program = arguments.takeFirst();
     if (program.endsWith(QLatin1String(".exe"), Qt::CaseInsensitive)) program.chop(4);
     if (program.compare(QLatin1String("explorer"), Qt::CaseInsensitive) == 0)
-        return {QStringLiteral("xdg-open"), arguments};
+        return {QStringLiteral("xdg-open"), arguments, {}};
+    QByteArray input;
+    if (program.compare(QLatin1String("rasdial"), Qt::CaseInsensitive) == 0 &&
+        arguments.size() == 3) {
+        input = arguments[2].toLocal8Bit() + '\n';
+        arguments[2] = QStringLiteral("*");
+    }
     const QString own = programDir + u'/' + program;
     if (!program.contains(u'/') && QFileInfo(own).isExecutable()) program = own;
-    return {program, arguments};
+    return {program, arguments, input};
 }

@@ -67,6 +67,7 @@ Command parseArguments(const std::vector<std::string>& arguments) {
     if (values.size() > 3) return usage("too many values: ENTRY [USER [PASSWORD]]");
     if (values.size() > 1) command.user = values[1];
     if (values.size() > 2) command.password = values[2];
+    command.passwordOnInput = command.password == "*";
     if (command.user.size() > MaxUserBytes) return usage("the user name is too long");
     if (command.password.size() > MaxPasswordBytes) return usage("the password is too long");
     command.action = Action::Dial;
@@ -86,7 +87,7 @@ std::vector<int> credentialPositions(const std::vector<std::string>& arguments) 
 
 const char* usageText() {
     return "USAGE:\n"
-           "        rasdial entryname [username [password]]\n"
+           "        rasdial entryname [username [password|*]]\n"
            "        rasdial entryname /DISCONNECT\n"
            "        rasdial\n";
 }

@@ -5,6 +5,7 @@
 
 // The command line of the dial tool, the same as Windows' rasdial:
 //   rasdial ENTRY [USER [PASSWORD]]    dial ENTRY of the user's phonebook
+//   rasdial ENTRY USER *               the same, the password read from standard input
 //   rasdial ENTRY /DISCONNECT          hang ENTRY up (also /d, any case)
 //   rasdial                            list the entries that are connected
 namespace rasdial {
@@ -21,7 +22,8 @@ struct Command {
     std::string entry;
     std::string user;
     std::string password;
-    std::string problem; // for Usage: what is wrong, one line
+    bool passwordOnInput = false; // "*" in its place
+    std::string problem;          // for Usage: what is wrong, one line
 };
 
 // The arguments after the program name.

@@ -2,6 +2,7 @@
 
 #include "entryrequest.h"
 #include "linkcontrol.h"
+#include "passwordinput.h"
 #include "rasdialerrors.h"
 #include "simulator.h"
 
@@ -19,6 +20,9 @@
 namespace rasdial {
 
 namespace {
+
+// How long "rasdial ENTRY USER *" waits for the password on a pipe.
+constexpr int PasswordInputSeconds = 10;
 
 // Says the outcome and gives the process's exit status for it.
 int finish(int code) {
@@ -123,7 +127,19 @@ int list(const ToolPaths& paths) {
     return finish(Success);
 }
 
-int dial(const Command& command, const ToolPaths& paths, const std::string& self) {
+int dial(Command command, const ToolPaths& paths, const std::string& self) {
+    if (command.passwordOnInput) {
+        // Read before anything else, so that whoever hands it over is never kept waiting.
+        std::string problem;
+        const auto password = isatty(0) ? askPassword(0, command.user, MaxPasswordBytes, &problem)
+                                        : readPasswordLine(0, MaxPasswordBytes,
+                                                           PasswordInputSeconds * 1000, &problem);
+        if (!password) {
+            note(problem);
+            return exitStatus(Usage);
+        }
+        command.password = *password;
+    }
     phonebook::Book book;
     if (const int code = readPhonebook(&book)) return finish(code);
     const phonebook::Entry* entry = book.find(QString::fromStdString(command.entry));

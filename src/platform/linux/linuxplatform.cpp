@@ -8,13 +8,74 @@
 #include "platform/registry.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QProcess>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
+
+// Starts the program detached, as QProcess::startDetached does, with `input` waiting on its
+// standard input (a pipe; a few hundred bytes fit without blocking). Gives false when the
+// program could not be run.
+bool startDetachedWithInput(const QString& program, const QStringList& arguments,
+                            const QByteArray& input) {
+    const QString path = program.contains(u'/') ? program : QStandardPaths::findExecutable(program);
+    if (path.isEmpty() || input.size() > PIPE_BUF) return false;
+    std::vector<QByteArray> strings{QFile::encodeName(path)};
+    for (const QString& argument : arguments)
+        strings.push_back(argument.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& text : strings)
+        argv.push_back(text.data());
+    argv.push_back(nullptr);
+
+    int in[2], failure[2];
+    if (pipe2(in, O_CLOEXEC) != 0) return false;
+    if (pipe2(failure, O_CLOEXEC) != 0) {
+        close(in[0]);
+        close(in[1]);
+        return false;
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        // Only async-signal-safe calls here. The grandchild runs the program, so that nobody
+        // has to wait for it; an exec that fails says its errno on the failure pipe.
+        if (fork() != 0) _exit(0);
+        setsid();
+        dup2(in[0], 0);
+        execv(argv[0], argv.data());
+        const int error = errno;
+        (void)!write(failure[1], &error, sizeof error);
+        _exit(127);
+    }
+    close(in[0]);
+    close(failure[1]);
+    bool started = child > 0;
+    if (started) {
+        (void)!write(in[1], input.constData(), std::size_t(input.size()));
+        int error = 0;
+        ssize_t got;
+        while ((got = read(failure[0], &error, sizeof error)) < 0 && errno == EINTR) {
+        }
+        started = got == 0; // closed by the exec
+        while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    close(in[1]);
+    close(failure[0]);
+    return started;
+}
 
 class LinuxPlatform final : public Platform {
 public:
@@ -36,7 +97,10 @@ public:
         // is for the desktop to decide.
         const LaunchTarget target =
             resolveLaunch(commandLine, QCoreApplication::applicationDirPath());
-        if (!target.program.isEmpty() && QProcess::startDetached(target.program, target.arguments))
+        if (!target.program.isEmpty() &&
+            (target.standardInput.isEmpty()
+                 ? QProcess::startDetached(target.program, target.arguments)
+                 : startDetachedWithInput(target.program, target.arguments, target.standardInput)))
             return true;
         std::fprintf(stderr, "miravon-vpn: cannot start %s\n",
                      qPrintable(target.program.isEmpty() ? commandLine : target.program));
