@@ -18,7 +18,8 @@ expected=(/usr/bin/miravon-vpn /usr/share/applications/miravon-vpn.desktop
 actual=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }' | sort)
 # The dial tool comes with the polkit action that lets pkexec run it as root.
 policy=/usr/share/polkit-1/actions/net.miravon.rasdial.policy
-grep -q '^add_executable(rasdial ' src/CMakeLists.txt && expected+=(/usr/bin/rasdial "$policy")
+grep -q '^add_executable(rasdial ' src/CMakeLists.txt &&
+    expected+=(/usr/bin/rasdial /usr/libexec/miravon-vpn/rasdial-helper "$policy")
 wanted=$(printf '%s\n' "${expected[@]}" | sort)
 if [ "$actual" != "$wanted" ]; then
     echo "package files differ (< in the package, > expected):"
@@ -29,8 +30,8 @@ scratch=$(mktemp -d)
 dpkg-deb -x "$deb" "$scratch"
 desktop-file-validate "$scratch/usr/share/applications/miravon-vpn.desktop"
 if [ -f "$scratch$policy" ]; then
-    grep -qF '<annotate key="org.freedesktop.policykit.exec.path">/usr/bin/rasdial</annotate>' \
-        "$scratch$policy" || { echo "the polkit action does not name /usr/bin/rasdial"; exit 1; }
+    grep -qF '<annotate key="org.freedesktop.policykit.exec.path">/usr/libexec/miravon-vpn/rasdial-helper</annotate>' \
+        "$scratch$policy" || { echo "the polkit action does not name the helper"; exit 1; }
 fi
 rm -rf "$scratch"
 

@@ -11,9 +11,11 @@ DESTDIR="$root" cmake --install "$build" --prefix /usr >/dev/null
 expected=(usr/bin/miravon-vpn
           usr/share/applications/miravon-vpn.desktop
           usr/share/icons/hicolor/64x64/apps/miravon-vpn.png)
-# The dial tool comes with the polkit action that lets pkexec run it as root.
+# The dial tool comes with its privileged helper and the polkit action that lets pkexec run
+# the helper as root.
 policy=usr/share/polkit-1/actions/net.miravon.rasdial.policy
-[ "$with_rasdial" = --with-rasdial ] && expected+=(usr/bin/rasdial "$policy")
+helper=usr/libexec/miravon-vpn/rasdial-helper
+[ "$with_rasdial" = --with-rasdial ] && expected+=(usr/bin/rasdial "$helper" "$policy")
 actual=$(cd "$root" && find . -type f -printf '%P\n' | sort)
 wanted=$(printf '%s\n' "${expected[@]}" | sort)
 if [ "$actual" != "$wanted" ]; then
@@ -21,12 +23,22 @@ if [ "$actual" != "$wanted" ]; then
     diff <(echo "$actual") <(echo "$wanted") || true
     exit 1
 fi
-for program in "$root"/usr/bin/*; do
+for program in "$root"/usr/bin/* "$root"/usr/libexec/miravon-vpn/*; do
+    [ -e "$program" ] || continue
     [ -x "$program" ] || { echo "${program#"$root"/} is not executable"; exit 1; }
 done
 if [ "$with_rasdial" = --with-rasdial ]; then
-    path='<annotate key="org.freedesktop.policykit.exec.path">/usr/bin/rasdial</annotate>'
-    grep -qF "$path" "$root/$policy" || { echo "the polkit action does not name /usr/bin/rasdial"; exit 1; }
+    path="<annotate key=\"org.freedesktop.policykit.exec.path\">/$helper</annotate>"
+    grep -qF "$path" "$root/$policy" || { echo "the polkit action does not name /$helper"; exit 1; }
+    ! grep -q 'exec.argv1' "$root/$policy" || { echo "the polkit action pins an argument"; exit 1; }
+    # The helper runs as root: nothing but the C and C++ runtime libraries.
+    libraries=$(ldd "$root/$helper" | awk '{ print $1 }' | sed 's/\.so.*//; s|.*/||' | sort -u | tr '\n' ' ')
+    for library in $libraries; do
+        case $library in
+        linux-vdso | ld-linux-x86-64 | libc | libm | libstdc++ | libgcc_s) ;;
+        *) echo "the helper loads $library ($libraries)"; exit 1 ;;
+        esac
+    done
 fi
 
 # The icon sits in the folder of its real size.

@@ -107,29 +107,53 @@ private slots:
         QTEST(isHostOrAddress(server.toStdString()), "accepted");
     }
 
-    void linkName_data() {
+    void linkNames_data() {
+        QTest::addColumn<uint>("owner");
         QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("plain");
-        QTest::newRow("connector's entry") << "MiravonVPN网络连接器"
-                                           << "rasdial-MiravonVPN-";
-        QTest::newRow("no plain characters") << "网络连接"
-                                             << "rasdial-";
-        QTest::newRow("path characters dropped") << "../../etc/x y"
-                                                 << "rasdial-etcxy-";
-        QTest::newRow("long name cut")
-            << QString(100, u'a') << "rasdial-" + QString(32, u'a') + "-";
+        QTest::addColumn<QString>("link"); // the hashes computed by sha256sum
+        QTest::newRow("abc")
+            << 1000u << "abc"
+            << "rasdial-1000-ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+        QTest::newRow("empty, root")
+            << 0u << ""
+            << "rasdial-0-e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+        QTest::newRow("the connector's entry")
+            << 4294967295u << "MiravonVPN网络连接器"
+            << "rasdial-4294967295-"
+               "cd5ebd7ed3741fe3a699e4d866390ac792ebda2dd213818da67380983b2ef286";
+        QTest::newRow("256 bytes, five blocks")
+            << 1001u << QString(85, u'网') + 'x'
+            << "rasdial-1001-913461b03e51db2046b6a6c04148137f87359d85937c24b9dbfd47fcd1904183";
     }
-    void linkName() {
+    void linkNames() {
+        QFETCH(uint, owner);
         QFETCH(QString, entry);
-        QFETCH(QString, plain);
-        const QString name = QString::fromStdString(safeLinkName(entry.toStdString()));
-        QVERIFY2(name.startsWith(plain), qPrintable(name));
-        const QString hash = name.mid(plain.size());
-        QCOMPARE(hash.size(), 12);
-        for (const QChar c : hash)
-            QVERIFY(QStringLiteral("0123456789abcdef").contains(c));
-        // Entries that differ only in characters the name drops still get different links.
-        QVERIFY(safeLinkName(entry.toStdString()) != safeLinkName((entry + u'网').toStdString()));
+        QTEST(QString::fromStdString(linkName(owner, entry.toStdString())), "link");
+    }
+
+    void pppdSecrets_data() {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QByteArray>("file");
+        const QByteArray pty =
+            "pty \"\\057p\\040203\\0560\\056113\\05610\\040\\055\\055nolaunchpppd\"\n";
+        QTest::newRow("plain") << "miravon"
+                               << "mv2026" << pty + "user \"miravon\"\npassword \"mv2026\"\n";
+        QTest::newRow("quotes, backslash, blank, hash, line end, Chinese")
+            << "a b"
+            << "q\"\\ #\n密"
+            << pty + "user \"a\\040b\"\npassword \"q\\042\\134\\040\\043\\012密\"\n";
+        QTest::newRow("empty") << ""
+                               << "" << pty + "user \"\"\npassword \"\"\n";
+    }
+    void pppdSecrets() {
+        LinkRequest request;
+        request.server = "203.0.113.10";
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        request.user = user.toStdString();
+        request.password = password.toStdString();
+        QTEST(QByteArray::fromStdString(rasdial::pppdSecrets(request, "/p")), "file");
     }
 
     void pppdOptions_data() {
@@ -213,19 +237,19 @@ private slots:
         entry.set(QStringLiteral("dwEncryptionType"), QString::number(encryption));
         entry.set(QStringLiteral("dwRedialCount"), QString::number(redialCount));
         entry.set(QStringLiteral("dwfOptions2"), options2);
-        const auto request = dialRequest(entry, "user name", "secret");
+        auto request = dialRequest(entry, "user name", "hunter7x");
         QVERIFY(request);
-        const QStringList args = strings(pppdArguments(*request, "/usr/sbin/pptp"));
-        const QStringList fixed{"pty",        "/usr/sbin/pptp vpn.example.com --nolaunchpppd",
-                                "linkname",   QString::fromStdString(safeLinkName(request->entry)),
-                                "user",       "user name",
-                                "plugin",     "passwordfd.so",
-                                "passwordfd", "3",
-                                "updetach",   "noauth",
+        request->owner = 1000;
+        const QStringList args = strings(pppdArguments(*request, "/run/miravon-vpn/x.secrets"));
+        const QStringList fixed{"file",      "/run/miravon-vpn/x.secrets",
+                                "linkname",  QString::fromStdString(linkName(1000, request->entry)),
+                                "updetach",  "noauth",
                                 "refuse-eap"};
         QCOMPARE(args.mid(0, fixed.size()), fixed);
         QTEST(args.mid(fixed.size()), "expected");
-        QVERIFY(!args.join(u' ').contains(QLatin1String("secret")));
+        QVERIFY(!args.join(u' ').contains(QLatin1String("hunter7x")));
+        QVERIFY(!args.join(u' ').contains(QLatin1String("user name")));
+        QVERIFY(!args.join(u' ').contains(QLatin1String("vpn.example.com")));
     }
 
     void pppdOutcome_data() {

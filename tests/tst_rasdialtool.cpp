@@ -2,6 +2,7 @@
 // handed, what other processes can see, hang-up, failures, and hostile input to its
 // privileged part.
 #include "connectorentry.h"
+#include "entryrequest.h"
 #include "linkrequest.h"
 #include "platform/linux/phonebookfile.h"
 #include "pppdoptions.h"
@@ -17,6 +18,7 @@
 #include <fcntl.h>
 #include <map>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -100,8 +102,8 @@ struct World {
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(behaviour);
     }
-    pid_t linkPid(const QString& entry) const {
-        const std::string name = rasdial::safeLinkName(entry.toStdString());
+    pid_t linkPid(const QString& entry, uid_t owner = getuid()) const {
+        const std::string name = rasdial::linkName(owner, entry.toStdString());
         return readAll(path("run/ppp-" + QString::fromStdString(name) + ".pid"))
             .split('\n')[0]
             .toInt();
@@ -114,6 +116,7 @@ struct World {
         env.insert(QStringLiteral("RASDIAL_TEST_PPPD"), path("pppd"));
         env.insert(QStringLiteral("RASDIAL_TEST_PPTP"), path("pptp"));
         env.insert(QStringLiteral("RASDIAL_TEST_RUNDIR"), path("run"));
+        env.insert(QStringLiteral("RASDIAL_TEST_HELPER"), QStringLiteral(RASDIAL_HELPER_TESTHOOKS));
         // A pkexec that runs its arguments: the same road as an ordinary user's, without polkit.
         env.insert(QStringLiteral("RASDIAL_TEST_PKEXEC"), QStringLiteral("/usr/bin/env"));
         return env;
@@ -134,10 +137,11 @@ struct World {
         QString out, err;
     };
     Outcome run(const QStringList& args, const QProcessEnvironment& env,
-                const QByteArray& input = {}) const {
+                const QByteArray& input = {},
+                const QString& program = QStringLiteral(RASDIAL_TESTHOOKS)) const {
         QProcess process;
         process.setProcessEnvironment(env);
-        process.start(QStringLiteral(RASDIAL_TESTHOOKS), args);
+        process.start(program, args);
         process.write(input);
         process.closeWriteChannel();
         if (!process.waitForFinished(10000)) process.kill();
@@ -145,7 +149,20 @@ struct World {
                 QString::fromUtf8(process.readAllStandardError())};
     }
     Outcome run(const QStringList& args) const { return run(args, environment()); }
+    // The privileged helper itself, as pkexec starts it.
+    Outcome runHelper(const QProcessEnvironment& env, const QByteArray& request,
+                      const QStringList& args = {}) const {
+        return run(args, env, request, QStringLiteral(RASDIAL_HELPER_TESTHOOKS));
+    }
 };
+
+// The dial request the user's side makes of an entry of the world's phonebook.
+std::optional<rasdial::LinkRequest> requestFor(const World& world, const QString& entry) {
+    const phonebook::ReadResult book = phonebook::read(world.book());
+    const phonebook::Entry* found = book.book.find(entry);
+    if (!found) return std::nullopt;
+    return rasdial::dialRequest(*found, "user", Password.toStdString());
+}
 
 } // namespace
 
@@ -161,13 +178,21 @@ private slots:
                  qPrintable(outcome.out));
         const QList<QByteArray> args = readAll(world.path("ARGS")).split('\n');
         QCOMPARE(args.value(0), world.path("pppd").toUtf8());
-        QCOMPARE(args.value(1), QByteArray("pty"));
-        QCOMPARE(args.value(2), (world.path("pptp") + " 203.0.113.10 --nolaunchpppd").toUtf8());
+        QCOMPARE(args.value(1), QByteArray("file"));
         QVERIFY(args.contains("replacedefaultroute"));
         QVERIFY(args.contains("require-mppe"));
-        QCOMPARE(args.value(args.indexOf("user") + 1), QByteArray("user"));
         QVERIFY(!args.contains("persist")); // a dropped link stays down
-        QCOMPARE(readAll(world.path("PASSWORD")), Password);
+        // The server, the account and the password come in a root-only file, gone once pppd
+        // has returned; pppd keeps no descriptor of ours but its standard ones.
+        QVERIFY(!readAll(world.path("ARGS")).contains("203.0.113.10"));
+        QVERIFY(!args.contains("user"));
+        const QByteArray options = readAll(world.path("OPTIONS"));
+        QVERIFY2(options.startsWith("pty \"\\057") &&
+                     options.endsWith("pptp\\040203\\0560\\056113\\05610\\040\\055\\055nolaunchpppd"
+                                      "\"\nuser \"user\"\npassword \"Pw\\0557f3k9\"\n"),
+                 options.constData());
+        QCOMPARE(readAll(world.path("DESCRIPTORS")), "0\n1\n2\n");
+        QVERIFY(QDir(world.path("run/miravon-vpn")).entryList(QDir::Files).isEmpty());
         // The link stays up after the tool has ended, and the pid file names it.
         const pid_t daemon = world.linkPid(Entry);
         QVERIFY(daemon > 1);
@@ -220,7 +245,7 @@ private slots:
         close(ready);
         QVERIFY(rasdial.waitForFinished(5000));
         QCOMPARE(rasdial.exitCode(), 0);
-        QCOMPARE(readAll(world.path("PASSWORD")), Password);
+        QVERIFY(readAll(world.path("OPTIONS")).contains("password \"Pw\\0557f3k9\""));
     }
 
     void hangUpStopsThatLinkOnly() {
@@ -252,7 +277,7 @@ private slots:
         QProcess sleeper;
         sleeper.start(QStringLiteral("sleep"), {"30"});
         QVERIFY(sleeper.waitForStarted());
-        const std::string link = rasdial::safeLinkName(Entry.toStdString());
+        const std::string link = rasdial::linkName(getuid(), Entry.toStdString());
         QFile pidFile(world.path("run/ppp-" + QString::fromStdString(link) + ".pid"));
         QVERIFY(pidFile.open(QIODevice::WriteOnly));
         pidFile.write(QByteArray::number(sleeper.processId()) + "\nppp0\n");
@@ -397,17 +422,121 @@ private slots:
             QVERIFY(text.contains(from));
             text.replace(from, to);
         }
-        const auto outcome = world.run({"--link-helper"}, world.helperEnvironment(), text);
+        const auto outcome = world.runHelper(world.helperEnvironment(), text);
         QCOMPARE(outcome.status, code & 0xFF);
         QCOMPARE(QFile::exists(world.path("ARGS")), code == 0);
+    }
+
+    // Each user's links are their own: another user neither sees nor hangs them up, and one
+    // user has at most two.
+    void helperKeepsUsersApart() {
+        World world;
+        world.writeBook({Entry, "二", "三"});
+        const auto as = [&](const char* uid, const QString& entry, bool dial) {
+            QProcessEnvironment env = world.helperEnvironment();
+            env.insert(QStringLiteral("PKEXEC_UID"), QLatin1String(uid));
+            rasdial::LinkRequest request;
+            request.action = dial ? rasdial::RequestAction::Dial : rasdial::RequestAction::HangUp;
+            request.entry = entry.toStdString();
+            if (dial) request = *requestFor(world, entry);
+            return world.runHelper(env, QByteArray::fromStdString(serializeRequest(request)))
+                .status;
+        };
+        QCOMPARE(as("1000", Entry, true), 0);
+        const pid_t mine = world.linkPid(Entry, 1000);
+        QVERIFY(mine > 0);
+        QCOMPARE(as("1001", Entry, false), 668 & 0xFF);
+        QCOMPARE(::kill(mine, 0), 0);
+        QCOMPARE(as("1001", Entry, true), 0); // a link of the other user's own
+        QCOMPARE(as("1000", "二", true), 0);
+        QCOMPARE(as("1000", "三", true), 5); // a third link of one user
+        QCOMPARE(as("1000", Entry, false), 0);
+        QCOMPARE(world.linkPid(Entry, 1000), 0);
+        QCOMPARE(as("0", "二", false), 0); // root hangs up anyone's
+        QCOMPARE(world.linkPid("二", 1000), 0);
+    }
+
+    // pppd starts with root's limits, no core dumps, in its own session, from "/"; the
+    // caller's limits, folder and terminal session stay the caller's.
+    void helperStartsPppdFresh() {
+        World world;
+        QProcess helper;
+        helper.setProcessEnvironment(world.helperEnvironment());
+        helper.setWorkingDirectory(world.path(""));
+        helper.start(QStringLiteral("prlimit"), {"--fsize=65536:unlimited", "--core=unlimited",
+                                                 QStringLiteral(RASDIAL_HELPER_TESTHOOKS)});
+        helper.write(QByteArray::fromStdString(serializeRequest(*requestFor(world, Entry))));
+        helper.closeWriteChannel();
+        QVERIFY(helper.waitForFinished(10000));
+        QCOMPARE(helper.exitCode(), 0);
+        rlimit own;
+        QCOMPARE(prlimit(1, RLIMIT_FSIZE, nullptr, &own), 0);
+        const QString fsize = own.rlim_cur == RLIM_INFINITY ? "-1" : QString::number(own.rlim_cur);
+        const QList<QByteArray> state = readAll(world.path("STATE")).split(' ');
+        QCOMPARE(state.size(), 4);
+        QCOMPARE(state[0], QByteArray("core=0"));
+        QCOMPARE(state[1], "fsize=" + fsize.toUtf8());
+        QVERIFY2(state[2].mid(4).toInt() != getsid(0), state[2].constData());
+        QCOMPARE(state[3], QByteArray("cwd=/"));
+    }
+
+    // A caller who never reads its output, or never sends a request, holds no lock that
+    // others wait for, and no more than four helpers of one user run.
+    void helperCannotBeHeldByItsCaller() {
+        World world;
+        world.writeBook({Entry, "二"});
+        QProcessEnvironment env = world.helperEnvironment();
+        env.insert(QStringLiteral("PKEXEC_UID"), QStringLiteral("1002"));
+        // Output into a pipe the caller filled and never reads.
+        const QString full = world.path("full");
+        QCOMPARE(mkfifo(qPrintable(full), 0600), 0);
+        const int reader = open(qPrintable(full), O_RDONLY | O_NONBLOCK);
+        const int writer = open(qPrintable(full), O_WRONLY | O_NONBLOCK);
+        const QByteArray filler(4096, 'x');
+        while (write(writer, filler.constData(), std::size_t(filler.size())) > 0) {
+        }
+        QProcess stuck;
+        stuck.setProcessEnvironment(env);
+        stuck.setStandardOutputFile(full);
+        stuck.start(QStringLiteral(RASDIAL_HELPER_TESTHOOKS), QStringList());
+        stuck.write(QByteArray::fromStdString(serializeRequest(*requestFor(world, Entry))));
+        stuck.closeWriteChannel();
+        QTRY_VERIFY(world.linkPid(Entry, 1002) > 0);
+        // Three more that never send their request fill the user's four helpers.
+        QList<QProcess*> silent;
+        for (int i = 0; i < 3; ++i) {
+            silent << new QProcess(this);
+            silent.last()->setProcessEnvironment(env);
+            silent.last()->start(QStringLiteral(RASDIAL_HELPER_TESTHOOKS), QStringList());
+        }
+        QTest::qWait(300);
+        const QByteArray second =
+            QByteArray::fromStdString(serializeRequest(*requestFor(world, "二")));
+        const auto refused = world.runHelper(env, second);
+        QCOMPARE(refused.status, 756 & 0xFF);
+        QVERIFY2(refused.err.contains("at most 4 requests"), qPrintable(refused.err));
+        // The silent ones give up after 5 s; the stuck one after 5 s of a full pipe.
+        for (QProcess* process : silent)
+            QVERIFY(process->waitForFinished(7000));
+        QCOMPARE(world.runHelper(env, second).status, 0); // no dial lock left behind
+        QVERIFY(stuck.waitForFinished(7000));
+        close(reader);
+        close(writer);
+        qDeleteAll(silent);
+    }
+
+    void helperTakesNoArguments() {
+        World world;
+        const auto outcome = world.runHelper(world.helperEnvironment(), {}, {"--link-helper"});
+        QCOMPARE(outcome.status, 5);
+        QVERIFY(!QFile::exists(world.path("RUNS")));
     }
 
     void helperRefusesAForeignEnvironment() {
         World world;
         QProcessEnvironment env = world.helperEnvironment();
         env.insert(QStringLiteral("QT_PLUGIN_PATH"), world.path(""));
-        const auto outcome =
-            world.run({"--link-helper"}, env, "rasdial-request 1\naction=hangup\nentry=E\n");
+        const auto outcome = world.runHelper(env, "rasdial-request 1\naction=hangup\nentry=E\n");
         QCOMPARE(outcome.status, 5);
         QVERIFY2(outcome.err.contains("QT_PLUGIN_PATH"), qPrintable(outcome.err));
     }

@@ -61,8 +61,7 @@ int runPrivileged(const ToolPaths& paths, const std::string& self, const LinkReq
         }
         args.push_back(paths.pkexec);
     }
-    args.push_back(self);
-    args.push_back(LinkHelperSwitch);
+    args.push_back(helperPath(paths, self));
     std::vector<char*> argv = execArray(args);
     std::vector<std::string> environment = privilegedEnvironment();
     std::vector<char*> envp = execArray(environment);
@@ -115,7 +114,7 @@ int list(const ToolPaths& paths) {
     if (const int code = readPhonebook(&book)) return finish(code);
     std::vector<std::string> connected;
     for (const phonebook::Entry& entry : book.entries)
-        if (linkProcess(paths, entry.name.toStdString()))
+        if (linkProcess(paths, getuid(), entry.name.toStdString()))
             connected.push_back(entry.name.toStdString());
     if (connected.empty()) {
         std::printf("No connections\n");
@@ -170,8 +169,10 @@ int hangUp(const Command& command, const ToolPaths& paths, const std::string& se
     // Nothing to hang up needs no root: no password prompt when the connector hangs up a link
     // that is not there. Whether a running process really is the link's pppd is for the
     // privileged part to decide: only root may look at a root process's program.
-    const auto pid = readPidFile(pidFilePath(paths, command.entry));
-    if (!pid || (kill(*pid, 0) != 0 && errno != EPERM)) return finish(NotConnected);
+    // Root may hang up any user's link of the entry: that is for its helper to find.
+    const auto pid = readPidFile(pidFilePath(paths, getuid(), command.entry));
+    if (getuid() != 0 && (!pid || (kill(*pid, 0) != 0 && errno != EPERM)))
+        return finish(NotConnected);
     LinkRequest request;
     request.action = RequestAction::HangUp;
     request.entry = command.entry;

@@ -9,11 +9,8 @@
 // the simulated link of the local site, or through the privileged part (pkexec when not root).
 namespace rasdial {
 
-// `self` is the absolute path of this program, which pkexec starts as the privileged part.
+// `self` is the absolute path of this program, beside which its privileged helper is found.
 // Returns the process exit status.
 int runCommand(const Command& command, const ToolPaths& paths, const std::string& self);
-
-// The argument that makes this program its privileged part.
-constexpr const char* LinkHelperSwitch = "--link-helper";
 
 } // namespace rasdial

@@ -2,15 +2,18 @@
 
 #include "pppdoptions.h"
 #include "rasdialerrors.h"
+#include "sha256.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -145,76 +148,166 @@ std::string readFromStart(int fd, std::size_t limit) {
     return text;
 }
 
+// The helper's own folder for lock and secrets files: root's, nobody else may write there.
+std::optional<std::string> stateDir(const ToolPaths& paths) {
+    const std::string dir = paths.pidDir + "/miravon-vpn";
+    if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return std::nullopt;
+    struct stat info;
+    if (lstat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != geteuid() ||
+        (info.st_mode & 077)) {
+        note(dir + " is not a private folder of this user: refusing");
+        return std::nullopt;
+    }
+    return dir;
+}
+
+// An exclusive lock on a file that exists only while it is held: whoever lets go removes it,
+// and whoever took the lock on a file that was removed meanwhile takes it again on the new one.
+class LockFile {
+public:
+    enum class Outcome { Held, Busy, Failed };
+    Outcome take(const std::string& path) {
+        for (int tries = 0; tries < 8; ++tries) {
+            const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (fd < 0) {
+                note("cannot open " + path + ": " + std::strerror(errno));
+                return Outcome::Failed;
+            }
+            if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+                close(fd);
+                return Outcome::Busy;
+            }
+            struct stat held, named;
+            if (fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 &&
+                held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+                fd_ = fd;
+                path_ = path;
+                return Outcome::Held;
+            }
+            close(fd); // removed by the one before us: take the new file
+        }
+        return Outcome::Busy;
+    }
+    LockFile() = default;
+    LockFile(const LockFile&) = delete;
+    LockFile& operator=(const LockFile&) = delete;
+    ~LockFile() {
+        if (fd_ < 0) return;
+        unlink(path_.c_str());
+        close(fd_);
+    }
+
+private:
+    int fd_ = -1;
+    std::string path_;
+};
+
+// Writes a new file of mode 0600 with the text; false when it cannot.
+bool writePrivateFile(const std::string& path, const std::string& text) {
+    unlink(path.c_str()); // one left by a helper that was killed
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    const bool written = write(fd, text.data(), text.size()) == ssize_t(text.size());
+    return close(fd) == 0 && written;
+}
+
 // One attempt: pppd dials the (resolved) server and returns once the link is up or has
 // failed. Gives the outcome's code.
-int runPppd(const ToolPaths& paths, const LinkRequest& request) {
-    std::vector<std::string> args = pppdArguments(request, paths.pptp);
+int runPppd(const ToolPaths& paths, const LinkRequest& request, const std::string& dir) {
+    // The account and the password reach pppd in a file only root can read, which is gone
+    // as soon as pppd has returned: never in an argument, never on a descriptor that pptp
+    // or pppd's scripts would inherit.
+    const std::string secrets = dir + "/" + linkName(request.owner, request.entry) + ".secrets";
+    if (!writePrivateFile(secrets, pppdSecrets(request, paths.pptp))) {
+        note("cannot write " + secrets);
+        return TunnelFailed;
+    }
+    std::vector<std::string> args = pppdArguments(request, secrets);
     args.insert(args.begin(), paths.pppd);
     std::vector<char*> argv = execArray(args);
     std::vector<std::string> environment = privilegedEnvironment();
     std::vector<char*> envp = execArray(environment);
 
-    // The password goes into a pipe before pppd starts; pppd reads it from descriptor 3 when
-    // it authenticates. 255 bytes always fit the pipe, so this never blocks.
-    int password[2];
-    if (pipe2(password, O_CLOEXEC) != 0) return TunnelFailed;
-    const ssize_t written = write(password[1], request.password.data(), request.password.size());
-    close(password[1]);
     const int devNull = open("/dev/null", O_RDONLY | O_CLOEXEC);
     // pppd's output, kept to read its reason when it fails. A file rather than a pipe: pptp
     // inherits it as its standard error and may still write there after we have gone.
     const int output = memfd_create("pppd-output", MFD_CLOEXEC);
-    if (written != ssize_t(request.password.size()) || devNull < 0 || output < 0) {
-        close(password[0]);
-        if (devNull >= 0) close(devNull);
-        if (output >= 0) close(output);
-        return TunnelFailed;
-    }
-
-    const pid_t child = fork();
+    const pid_t child = devNull >= 0 && output >= 0 ? fork() : -1;
     if (child == 0) {
         // Only async-signal-safe calls from here to exec.
-        if (password[0] == PasswordFd)
-            fcntl(PasswordFd, F_SETFD, 0);
-        else
-            dup2(password[0], PasswordFd);
         dup2(devNull, 0);
         dup2(output, 1);
         dup2(output, 2);
-        close_range(PasswordFd + 1, ~0U, 0);
+        close_range(3, ~0U, 0);
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
-    close(password[0]);
-    close(devNull);
-    if (child < 0) {
-        close(output);
-        return TunnelFailed;
+    if (devNull >= 0) close(devNull);
+    int code = TunnelFailed;
+    if (child > 0) {
+        const int pidfd = pidfdOpen(child);
+        if (pidfd >= 0 && !waitForEnd(pidfd, AttemptLimitSeconds * 1000)) {
+            note("the dial took too long: hanging up");
+            stopProcess(pidfd);
+            if (!waitForEnd(pidfd, 0)) kill(child, SIGKILL);
+        }
+        if (pidfd >= 0) close(pidfd);
+        int status = 0;
+        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        const std::string said = readFromStart(output, 65536);
+        // pppd's own lines go with our notes, not with the Windows messages.
+        if (!said.empty()) std::fwrite(said.data(), 1, said.size(), stderr);
+        if (WIFEXITED(status)) {
+            code = codeForPppdExit(WEXITSTATUS(status), said);
+            if (code != Success) note("pppd: " + pppdExitReason(WEXITSTATUS(status)));
+        }
     }
-
-    const int pidfd = pidfdOpen(child);
-    if (pidfd >= 0 && !waitForEnd(pidfd, AttemptLimitSeconds * 1000)) {
-        note("the dial took too long: hanging up");
-        stopProcess(pidfd);
-        if (!waitForEnd(pidfd, 0)) kill(child, SIGKILL);
-    }
-    if (pidfd >= 0) close(pidfd);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    const std::string said = readFromStart(output, 65536);
-    close(output);
-    // pppd's own lines go with our notes, not with the Windows messages.
-    if (!said.empty()) std::fwrite(said.data(), 1, said.size(), stderr);
-    if (!WIFEXITED(status)) return TunnelFailed;
-    const int code = codeForPppdExit(WEXITSTATUS(status), said);
-    if (code != Success) note("pppd: " + pppdExitReason(WEXITSTATUS(status)));
+    if (output >= 0) close(output);
+    unlink(secrets.c_str());
     return code;
 }
+
+// The links of the owner's that run now.
+int countLinks(const ToolPaths& paths, std::uint32_t owner) {
+    const std::string prefix = "ppp-rasdial-" + std::to_string(owner) + '-';
+    int count = 0;
+    if (DIR* dir = opendir(paths.pidDir.c_str())) {
+        while (const dirent* item = readdir(dir)) {
+            const std::string name = item->d_name;
+            if (name.compare(0, prefix.size(), prefix) != 0 || name.size() < 4 ||
+                name.compare(name.size() - 4, 4, ".pid") != 0)
+                continue;
+            const auto pid = readPidFile(paths.pidDir + '/' + name);
+            if (pid && isLinkProcess(*pid, paths, name.substr(4, name.size() - 8))) ++count;
+        }
+        closedir(dir);
+    }
+    return count;
+}
+
+// Stops the pppd a pid file names, if it is that link's; true when it did.
+bool stopLink(const ToolPaths& paths, const std::string& pidFile, const std::string& link) {
+    const auto pid = readPidFile(pidFile);
+    if (!pid) return false;
+    // Hold the process by a pidfd before checking it, so that the check and the signal are
+    // about the same process even if the pid is reused meanwhile.
+    const int pidfd = pidfdOpen(*pid);
+    if (pidfd < 0) return false;
+    const bool ours = isLinkProcess(*pid, paths, link);
+    if (ours)
+        stopProcess(pidfd);
+    else
+        note(pidFile + " names process " + std::to_string(*pid) +
+             ", which is not the pppd of this link: left alone");
+    close(pidfd);
+    return ours;
+}
+
 } // namespace
 
-std::string pidFilePath(const ToolPaths& paths, std::string_view entry) {
-    return paths.pidDir + "/ppp-" + safeLinkName(entry) + ".pid";
+std::string pidFilePath(const ToolPaths& paths, std::uint32_t owner, std::string_view entry) {
+    return paths.pidDir + "/ppp-" + linkName(owner, entry) + ".pid";
 }
 
 std::optional<pid_t> readPidFile(const std::string& path) {
@@ -226,9 +319,8 @@ std::optional<pid_t> readPidFile(const std::string& path) {
     return pid_t(*pid);
 }
 
-bool isLinkProcess(pid_t pid, const ToolPaths& paths, std::string_view linkName) {
+bool isLinkProcess(pid_t pid, const ToolPaths& paths, std::string_view link) {
     const std::string proc = "/proc/" + std::to_string(pid);
-    // Root reads where the program really came from; others fall back on the arguments.
     char exe[PATH_MAX + 16];
     const ssize_t length = readlink((proc + "/exe").c_str(), exe, sizeof exe - 1);
     if (length >= 0) {
@@ -239,8 +331,15 @@ bool isLinkProcess(pid_t pid, const ToolPaths& paths, std::string_view linkName)
             running.resize(running.size() - deleted.size());
         char expected[PATH_MAX];
         if (!realpath(paths.pppd.c_str(), expected) || running != expected) return false;
-    } else if (errno != EACCES) {
-        return false;
+    } else {
+        // Not ours to read: then it must at least be root's process, whose arguments no
+        // ordinary user chose.
+        if (errno != EACCES) return false;
+        const auto status = readSmallFile(proc + "/status", 8192);
+        const std::size_t uid = status ? status->find("\nUid:") : std::string::npos;
+        if (uid == std::string::npos) return false;
+        const std::string line = status->substr(uid + 5, status->find('\n', uid + 1) - uid - 5);
+        if (line.find_first_not_of("0\t ") != std::string::npos) return false;
     }
     const auto cmdline = readSmallFile(proc + "/cmdline", 65536);
     if (!cmdline) return false;
@@ -253,13 +352,14 @@ bool isLinkProcess(pid_t pid, const ToolPaths& paths, std::string_view linkName)
     }
     if (args.empty() || args[0] != paths.pppd) return false;
     for (std::size_t i = 1; i + 1 < args.size(); ++i)
-        if (args[i] == "linkname" && args[i + 1] == linkName) return true;
+        if (args[i] == "linkname" && args[i + 1] == link) return true;
     return false;
 }
 
-std::optional<pid_t> linkProcess(const ToolPaths& paths, std::string_view entry) {
-    const auto pid = readPidFile(pidFilePath(paths, entry));
-    if (pid && isLinkProcess(*pid, paths, safeLinkName(entry))) return pid;
+std::optional<pid_t> linkProcess(const ToolPaths& paths, std::uint32_t owner,
+                                 std::string_view entry) {
+    const auto pid = readPidFile(pidFilePath(paths, owner, entry));
+    if (pid && isLinkProcess(*pid, paths, linkName(owner, entry))) return pid;
     return std::nullopt;
 }
 
@@ -277,40 +377,71 @@ bool isDangerousVariable(std::string_view assignment, bool testHooks) {
     return false;
 }
 
-int hangUpLink(const ToolPaths& paths, const std::string& entry) {
-    const std::string pidFile = pidFilePath(paths, entry);
-    const auto pid = readPidFile(pidFile);
-    if (!pid) return report(NotConnected);
-    // Hold the process by a pidfd before checking it, so that the check and the signal are
-    // about the same process even if the pid is reused meanwhile.
-    const int pidfd = pidfdOpen(*pid);
-    if (pidfd < 0) return report(NotConnected);
-    if (!isLinkProcess(*pid, paths, safeLinkName(entry))) {
-        note(pidFile + " names process " + std::to_string(*pid) +
-             ", which is not the pppd of this link: left alone");
-        close(pidfd);
-        return report(NotConnected);
+std::optional<std::uint32_t> callerOf(const ToolPaths& paths, char** environment) {
+    for (char** variable = environment; variable && *variable; ++variable) {
+        const std::string_view text = *variable;
+        if (text.substr(0, 11) == "PKEXEC_UID=") return parseDecimal(text.substr(11));
     }
-    stopProcess(pidfd);
-    close(pidfd);
-    // A pppd that had to be killed could not remove its pid file.
-    if (readPidFile(pidFile) == pid) unlink(pidFile.c_str());
-    return report(Success);
+    // Started without pkexec: only root may ask, for itself.
+    if (getuid() == 0 || !paths.requireRoot) return std::uint32_t(getuid());
+    return std::nullopt;
+}
+
+int hangUpLink(const ToolPaths& paths, std::uint32_t owner, const std::string& entry) {
+    std::vector<std::pair<std::string, std::string>> links; // pid file, link name
+    if (owner != 0) {
+        links.emplace_back(pidFilePath(paths, owner, entry), linkName(owner, entry));
+    } else if (DIR* dir = opendir(paths.pidDir.c_str())) {
+        // Root hangs up the entry's link of whoever it belongs to.
+        const std::string tail = '-' + sha256Hex(entry) + ".pid";
+        while (const dirent* item = readdir(dir)) {
+            const std::string name = item->d_name;
+            if (name.compare(0, 12, "ppp-rasdial-") == 0 && name.size() > tail.size() + 12 &&
+                name.compare(name.size() - tail.size(), tail.size(), tail) == 0)
+                links.emplace_back(paths.pidDir + '/' + name, name.substr(4, name.size() - 8));
+        }
+        closedir(dir);
+    }
+    bool stopped = false;
+    for (const auto& [pidFile, link] : links)
+        if (stopLink(paths, pidFile, link)) {
+            stopped = true;
+            // A pppd that had to be killed could not remove its pid file. The owner's dial
+            // lock keeps this from racing a new dial; while one runs, it cleans up itself.
+            const auto dir = stateDir(paths);
+            LockFile lock;
+            const std::string owned = link.substr(8, link.find('-', 8) - 8);
+            const auto uid = parseDecimal(owned);
+            if (dir && uid &&
+                lock.take(*dir + '/' + owned + ".dial.lock") == LockFile::Outcome::Held &&
+                !linkProcess(paths, *uid, entry))
+                unlink(pidFile.c_str());
+        }
+    return report(stopped ? Success : NotConnected);
 }
 
 int dialLink(const ToolPaths& paths, const LinkRequest& request) {
-    const std::string link = safeLinkName(request.entry);
-    // One dial of a link at a time; a hang-up never waits for it, it stops the dialling pppd.
-    const std::string lockPath = paths.pidDir + "/" + link + ".lock";
-    const int lock = open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (lock < 0) {
-        note("cannot open " + lockPath + ": " + std::strerror(errno));
+    const auto dir = stateDir(paths);
+    if (!dir) return report(TunnelFailed);
+    // One dial of a user's at a time; a hang-up never waits for it, it stops the dialling pppd.
+    LockFile lock;
+    switch (lock.take(*dir + '/' + std::to_string(request.owner) + ".dial.lock")) {
+    case LockFile::Outcome::Held:
+        break;
+    case LockFile::Outcome::Busy:
+        return report(AlreadyDialing);
+    case LockFile::Outcome::Failed:
         return report(TunnelFailed);
     }
-    if (flock(lock, LOCK_EX | LOCK_NB) != 0) return report(AlreadyDialing);
-    if (linkProcess(paths, request.entry)) {
+    const std::string pidFile = pidFilePath(paths, request.owner, request.entry);
+    if (linkProcess(paths, request.owner, request.entry)) {
         say("You are already connected to " + request.entry + ".");
         return report(Success);
+    }
+    unlink(pidFile.c_str()); // a stale one, of a pppd that was killed
+    if (countLinks(paths, request.owner) >= MaxLinksPerUser) {
+        note("at most " + std::to_string(MaxLinksPerUser) + " links of one user at a time");
+        return report(AccessDenied);
     }
     for (const std::string* program : {&paths.pppd, &paths.pptp})
         if (!isExecutableFile(*program)) {
@@ -340,7 +471,7 @@ int dialLink(const ToolPaths& paths, const LinkRequest& request) {
             code = TunnelFailed;
             continue;
         }
-        code = runPppd(paths, resolved);
+        code = runPppd(paths, resolved, *dir);
         // A refused password or a hang-up while dialling is final; so is success.
         if (code != TunnelFailed) break;
     }
@@ -359,22 +490,56 @@ int runLinkHelper(const ToolPaths& paths, char** environment) {
             note("refusing to run with " + std::string(*variable).substr(0, 64) + " set");
             return report(AccessDenied);
         }
+    const auto caller = callerOf(paths, environment);
+    if (!caller) {
+        note("whose request this is cannot be told: PKEXEC_UID is missing or wrong");
+        return report(AccessDenied);
+    }
+    const auto dir = stateDir(paths);
+    if (!dir) return report(TunnelFailed);
+    // A few requests of one user at a time: each holds one of the user's slots until the
+    // process ends, also while it hands its output over.
+    static LockFile slot;
+    bool held = false;
+    for (int n = 0; n < MaxHelpersPerUser && !held; ++n) {
+        const std::string path =
+            *dir + '/' + std::to_string(*caller) + ".helper-" + std::to_string(n) + ".lock";
+        held = slot.take(path) == LockFile::Outcome::Held;
+    }
+    if (!held) {
+        note("at most " + std::to_string(MaxHelpersPerUser) + " requests of one user at a time");
+        return report(AlreadyDialing);
+    }
+
+    // The request, within RequestSeconds of our start: a caller that never sends it does not
+    // keep a root process waiting.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(RequestSeconds);
     std::string input;
     char buffer[1024];
     while (input.size() <= MaxRequestBytes) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd item{0, POLLIN, 0};
+        const int ready = left.count() > 0 ? poll(&item, 1, int(left.count())) : 0;
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) {
+            note("no request within " + std::to_string(RequestSeconds) + " s");
+            return report(CorruptPhonebook);
+        }
         const ssize_t got = read(0, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
         input.append(buffer, std::size_t(got));
     }
     std::string why;
-    const auto request = parseRequest(input.data(), input.size(), &why);
+    auto request = parseRequest(input.data(), input.size(), &why);
     if (!request) {
         note("request refused: " + why);
         return report(CorruptPhonebook);
     }
+    request->owner = *caller;
     return request->action == RequestAction::Dial ? dialLink(paths, *request)
-                                                  : hangUpLink(paths, request->entry);
+                                                  : hangUpLink(paths, *caller, request->entry);
 }
 
 } // namespace rasdial

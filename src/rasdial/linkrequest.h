@@ -45,6 +45,8 @@ struct LinkRequest {
     std::uint32_t redialPause = 0; // dwRedialPause
     std::string user;
     std::string password;
+    // Whose link it is: not part of the request, the privileged part sets it to its caller.
+    std::uint32_t owner = 0;
 };
 
 std::string serializeRequest(const LinkRequest& request);

@@ -25,8 +25,6 @@ int main(int argc, char* argv[]) {
         if (fcntl(fd, F_GETFD) < 0 && open("/dev/null", O_RDWR) != fd) return 1;
 
     const rasdial::ToolPaths& paths = rasdial::toolPaths();
-    if (argc == 2 && std::strcmp(argv[1], rasdial::LinkHelperSwitch) == 0)
-        return rasdial::exitStatus(rasdial::runLinkHelper(paths, environ));
 
     // A setuid rasdial would hand root to the user's side: pkexec is the way up.
     if (getuid() != geteuid()) {

@@ -2,36 +2,41 @@
 
 #include "platform/raslayout.h"
 #include "rasdialerrors.h"
+#include "sha256.h"
 
 #include <cstdio>
 
 namespace rasdial {
 
-std::string safeLinkName(std::string_view entry) {
-    std::string plain;
-    for (const char c : entry) {
-        const bool safe = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                          (c >= '0' && c <= '9') || c == '-' || c == '_';
-        if (safe && plain.size() < 32) plain += c;
-    }
-    std::uint64_t hash = 0xcbf29ce484222325u; // FNV-1a, 64 bits
-    for (const char c : entry) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 0x100000001b3u;
-    }
-    char digits[17];
-    std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
-    return "rasdial-" + (plain.empty() ? std::string() : plain + '-') + std::string(digits, 12);
+std::string linkName(std::uint32_t owner, std::string_view entry) {
+    return "rasdial-" + std::to_string(owner) + '-' + sha256Hex(entry);
 }
 
-std::vector<std::string> pppdArguments(const LinkRequest& request, const std::string& pptpProgram) {
+std::string pppdSecrets(const LinkRequest& request, const std::string& pptpProgram) {
+    const auto word = [](std::string_view value) {
+        std::string out = "\"";
+        for (const char c : value) {
+            const auto byte = static_cast<unsigned char>(c);
+            const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                               (c >= '0' && c <= '9') || byte >= 0x80;
+            if (plain) {
+                out += c;
+            } else {
+                char escaped[5];
+                std::snprintf(escaped, sizeof escaped, "\\%03o", byte);
+                out += escaped;
+            }
+        }
+        return out + '"';
+    };
+    return "pty " + word(pptpProgram + ' ' + request.server + " --nolaunchpppd") + "\nuser " +
+           word(request.user) + "\npassword " + word(request.password) + '\n';
+}
+
+std::vector<std::string> pppdArguments(const LinkRequest& request, const std::string& secretsFile) {
     using namespace ras;
     std::vector<std::string> args{
-        // pppd runs this through the shell: it holds our own program path, the checked
-        // address and a fixed option, nothing else.
-        "pty", pptpProgram + ' ' + request.server + " --nolaunchpppd", "linkname",
-        safeLinkName(request.entry), "user", request.user, "plugin", "passwordfd.so", "passwordfd",
-        std::to_string(PasswordFd),
+        "file", secretsFile, "linkname", linkName(request.owner, request.entry),
         // pppd returns once the link is up (or has failed), leaving it running.
         "updetach",
         // The server does not authenticate to us; we never use EAP.

@@ -9,18 +9,22 @@
 // How a phonebook entry becomes a PPTP link run by pppd with the pptp client.
 namespace rasdial {
 
-// pppd's link name for an entry, which also names its pid file "ppp-NAME.pid": "rasdial-",
-// the entry's letters, digits, "-" and "_" (at most 32), "-", and 12 hex digits of a hash
-// of the whole name, so that entries differing only in other characters stay apart.
-std::string safeLinkName(std::string_view entry);
-
-// The file descriptor on which pppd reads the password (passwordfd plugin).
-constexpr int PasswordFd = 3;
+// pppd's link name for a user's entry, which also names its pid file "ppp-NAME.pid":
+// "rasdial-", the owner's uid, "-", and the SHA-256 of the entry name in hex. Each user's links
+// are their own, and no two entry names share a link.
+std::string linkName(std::uint32_t owner, std::string_view entry);
 
 // pppd's arguments (after the program name) for a checked dial request. Every option is
-// chosen here; the request gives only values, each in an argument of its own, and the server
-// address, which has passed isHostOrAddress, is the only value in the pty command.
-std::vector<std::string> pppdArguments(const LinkRequest& request, const std::string& pptpProgram);
+// chosen here; the request gives only values. What is the user's own (the server, the account,
+// the password) is in the options file (see pppdSecrets), never in an argument that every
+// local user can read for as long as the link runs.
+std::vector<std::string> pppdArguments(const LinkRequest& request, const std::string& secretsFile);
+
+// The options file with the user's values: `pty "PPTP SERVER --nolaunchpppd"` (pppd runs it
+// through the shell; the server has passed isHostOrAddress), `user "..."` and
+// `password "..."`. Every byte but letters, digits and those beyond ASCII is written as a
+// three-digit octal escape, which pppd's option reader turns back into the byte.
+std::string pppdSecrets(const LinkRequest& request, const std::string& pptpProgram);
 
 // How long one attempt may take before the tool gives up on it: the TCP connect, LCP's ten
 // tries of 3 s and the authentication end within about a minute; this allows two.

@@ -1,6 +1,8 @@
 #include "toolpaths.h"
 
+#include <climits>
 #include <cstdlib>
+#include <unistd.h>
 
 namespace rasdial {
 
@@ -15,6 +17,7 @@ ToolPaths makePaths() {
     take("RASDIAL_TEST_PPPD", paths.pppd);
     take("RASDIAL_TEST_PPTP", paths.pptp);
     take("RASDIAL_TEST_RUNDIR", paths.pidDir);
+    take("RASDIAL_TEST_HELPER", paths.helper);
     if (const char* pkexec = std::getenv("RASDIAL_TEST_PKEXEC")) {
         paths.pkexec = pkexec;
         paths.alwaysElevate = true;
@@ -32,6 +35,17 @@ ToolPaths makePaths() {
 }
 
 } // namespace
+
+std::string helperPath(const ToolPaths& paths, const std::string& self) {
+    if (!paths.helper.empty()) return paths.helper;
+    const std::string dir = self.substr(0, self.rfind('/'));
+    const std::string installed = dir + "/../libexec/miravon-vpn/rasdial-helper";
+    if (access(installed.c_str(), X_OK) == 0) {
+        char resolved[PATH_MAX];
+        if (realpath(installed.c_str(), resolved)) return resolved; // pkexec wants it plain
+    }
+    return dir + "/rasdial-helper";
+}
 
 const ToolPaths& toolPaths() {
     static const ToolPaths paths = makePaths();

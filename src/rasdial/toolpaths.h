@@ -16,6 +16,8 @@ struct ToolPaths {
     std::string pptp = "/usr/sbin/pptp";
     std::string pidDir = "/run"; // where pppd writes ppp-LINK.pid
     std::string pkexec = "/usr/bin/pkexec";
+    // The privileged helper; empty: beside this program (see helperPath).
+    std::string helper;
     int pptpPort = 1723;        // where a dial first knocks to see that the server answers
     bool knock = true;          // the tests' copy knocks only at a port of their own
     bool alwaysElevate = false; // use pkexec even when already root (tests)
@@ -24,6 +26,11 @@ struct ToolPaths {
 };
 
 const ToolPaths& toolPaths();
+
+// The helper for the tool at `self`: paths.helper when set, else the installed one
+// (PREFIX/bin/rasdial -> PREFIX/libexec/miravon-vpn/rasdial-helper), else the one beside it in
+// the build folder.
+std::string helperPath(const ToolPaths& paths, const std::string& self);
 
 // The whole environment of the privileged part and of pppd: nothing of the caller's.
 std::vector<std::string> privilegedEnvironment();

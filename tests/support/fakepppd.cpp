@@ -1,8 +1,11 @@
 // A stand-in for pppd in the dial tool's tests. Its world is the folder it was copied to:
 //   ARGS          written: its arguments, one per line
-//   PASSWORD      written: what it read from the passwordfd descriptor
+//   OPTIONS       written: the options file it was given ("file PATH"), as it read it
+//   DESCRIPTORS   written: the descriptors it was started with, one per line
 //   run/ppp-LINK.pid   written: its pid, as pppd writes it (removed when it ends)
 //   RUNS          appended: one line each time it is started
+//   STATE         written: "core=N fsize=N sid=N cwd=PATH", its soft limits (-1: none), session
+//                 and folder
 //   behaviour     read, optional: "up" (default), "fail N" (exit N without a link), "refused N"
 //                 (say that our authentication failed, as pppd does, and exit N),
 //                 "hold" (up, but first say "ready" on the FIFO "ready" and wait until a byte
@@ -16,6 +19,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -35,28 +39,35 @@ void writePid(const std::string& file, pid_t pid) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    std::string descriptors; // listed before this program opens any file of its own
+    for (int fd = 0; fd < 64; ++fd)
+        if (fcntl(fd, F_GETFD) >= 0) descriptors += std::to_string(fd) + '\n';
     const std::string dir = world();
     std::string link, behaviour = "up";
-    int passwordFd = -1;
+    std::string optionsFile;
     {
         std::ofstream args(dir + "/ARGS");
         for (int i = 0; i < argc; ++i) {
             args << argv[i] << '\n';
             if (i + 1 < argc && std::strcmp(argv[i], "linkname") == 0) link = argv[i + 1];
-            if (i + 1 < argc && std::strcmp(argv[i], "passwordfd") == 0)
-                passwordFd = std::atoi(argv[i + 1]);
+            if (i + 1 < argc && std::strcmp(argv[i], "file") == 0) optionsFile = argv[i + 1];
         }
     }
     std::ofstream(dir + "/RUNS", std::ios::app) << "run\n";
-    std::ifstream(dir + "/behaviour") >> behaviour;
-    if (passwordFd >= 0) {
-        std::string password;
-        char buffer[512];
-        ssize_t got;
-        while ((got = read(passwordFd, buffer, sizeof buffer)) > 0)
-            password.append(buffer, std::size_t(got));
-        std::ofstream(dir + "/PASSWORD") << password;
+    std::ofstream(dir + "/DESCRIPTORS") << descriptors;
+    {
+        rlimit core, fsize;
+        getrlimit(RLIMIT_CORE, &core);
+        getrlimit(RLIMIT_FSIZE, &fsize);
+        const auto soft = [](const rlimit& limit) {
+            return limit.rlim_cur == RLIM_INFINITY ? -1L : long(limit.rlim_cur);
+        };
+        char cwd[4096] = "";
+        std::ofstream(dir + "/STATE") << "core=" << soft(core) << " fsize=" << soft(fsize)
+                                      << " sid=" << getsid(0) << " cwd=" << getcwd(cwd, sizeof cwd);
     }
+    std::ifstream(dir + "/behaviour") >> behaviour;
+    if (!optionsFile.empty()) std::ofstream(dir + "/OPTIONS") << std::ifstream(optionsFile).rdbuf();
     if (behaviour == "fail" || behaviour == "refused") {
         int status = 1;
         std::ifstream(dir + "/behaviour") >> behaviour >> status;

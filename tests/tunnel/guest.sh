@@ -91,6 +91,10 @@ remoteip 10.9.0.100-119
 EOF
 echo "ms-dns 10.9.0.1" >>/etc/ppp/pptpd-options
 echo "miravon pptpd mv2026 *" >/etc/ppp/chap-secrets
+# An account whose password holds what an options file treats specially.
+cat >>/etc/ppp/chap-secrets <<'SECRETS'
+tricky pptpd "p\"a\\ss w#d'密" *
+SECRETS
 srv pptpd --fg -c /etc/pptpd.conf &
 srv /mnt/miravon-site --address 198.51.100.80 --port 8660 --tunnel-minutes 0 >/tmp/site.log 2>&1 &
 waitfor 10 cli curl -sf http://198.51.100.80:8660/ip2city.asp
@@ -152,6 +156,16 @@ check "dial: the default route goes through the tunnel" bash -c "ip netns exec c
 check "dial: pptp keeps its host route to the server behind the gateway" \
     bash -c "ip netns exec cli ip route get 203.0.113.10 | grep -q 'via 192.0.2.1 dev veth-cli'"
 check "dial: names resolve through the tunnel's name server" cli getent hosts secret.miravon.test
+
+# --- The password on standard input, "rasdial ENTRY USER *", with quotes, a backslash, a blank,
+# a hash and Chinese in it.
+cli rasdial "$entry" /d >/dev/null 2>&1
+waitfor 5 noprocess pppd
+printf '%s\n' "p\"a\\ss w#d'密" | cli rasdial "$entry" tricky '*' >"$out/tricky.out" 2>"$out/tricky.err"
+status=$?
+[ "$status" = 0 ] && [ -n "$(clientppp)" ] &&
+    pass "a password with quotes, backslash, blank, hash and Chinese, on standard input" ||
+    fail "a password with quotes, backslash, blank, hash and Chinese, on standard input" "status $status, $(tail -n 2 "$out/tricky.err" | tr '\n' ' ')"
 
 # --- Hang-up.
 pid=$(linkpid)
@@ -258,6 +272,29 @@ status=$?
     pass "the same user hangs up through pkexec" || fail "the same user hangs up through pkexec" "status $status"
 waitfor 5 noprocess pppd
 
+# Links belong to their user: root's link is neither listed to nor hung up by another user.
+phonebook "$book" 203.0.113.10 0 60
+cli rasdial "$entry" miravon mv2026 >/dev/null 2>&1
+as_tester rasdial >"$out/user-list.out" 2>&1
+as_tester rasdial "$entry" /d >"$out/user-hangup-root.out" 2>&1
+status=$?
+[ "$status" = $((668 % 256)) ] && grep -qx "No connections" "$out/user-list.out" && [ -n "$(clientppp)" ] &&
+    pass "another user's link is not listed to or hung up by this user" ||
+    fail "another user's link is not listed to or hung up by this user" "status $status"
+cli rasdial "$entry" /d >/dev/null 2>&1
+waitfor 5 noprocess pppd
+
+# A user's lowered limits do not reach root's pppd: with "ulimit -f 0" the link still writes
+# its pid file and can be hung up.
+cli runuser -u tester -- bash -c "ulimit -f 0; ulimit -c unlimited; cd /tmp/tester && \
+    HOME=/home/tester rasdial '$entry' miravon mv2026" >"$out/user-ulimit.out" 2>&1
+status=$?
+[ "$status" = 0 ] && [ -n "$(linkpid)" ] && as_tester rasdial "$entry" /d >/dev/null 2>&1 &&
+    waitfor 5 noprocess pppd &&
+    pass "a user's \"ulimit -f 0\" does not reach pppd: pid file written, hung up" ||
+    fail "a user's \"ulimit -f 0\" does not reach pppd: pid file written, hung up" "status $status"
+waitfor 5 noprocess pppd
+
 # --- The connector's whole road on the real tunnel, as the ordinary user, under Xvfb in cli.
 # Its maker site is compiled in as 127.0.0.1:8660; in cli that port is forwarded to the
 # "internet" host, so the lookup page sees whatever address cli's routes give the forwarder.
@@ -279,7 +316,11 @@ seconds() {
     waitfor 60 logged "$1" "$2" && since "$3"
 }
 
-startup=$(now)
+# Meanwhile every process's command line is read, over and over: the password and the account
+# must never show.
+( while :; do cat /proc/[0-9]*/cmdline 2>/dev/null | tr '\0' ' ' | grep -aoE 'mv202[6]' ; done ) \
+    >/tmp/cmdline-hits 2>/dev/null &
+poller=$!
 connector "$out/connector.log"
 check "road: start-up logs cli's own address" waitfor 60 logged "$out/connector.log" "您当前的IP地址是: 192.0.2.2"
 waitfor 30 logged "$out/connector.log" "服务器载入" && sleep 1
@@ -296,6 +337,11 @@ x xwd -root -silent -out "$out/connected.xwd"
 sleep 2
 x xwd -root -silent -out /tmp/later.xwd
 check "road: the clock counts" bash -c "! cmp -s '$out/connected.xwd' /tmp/later.xwd"
+
+kill "$poller"
+check "road: no command line showed the password during the dial" bash -c "[ ! -s /tmp/cmdline-hits ]"
+check "road: pppd's command line holds neither the account nor the server" \
+    bash -c "! tr '\\0' ' ' </proc/$(linkpid)/cmdline | grep -E '(^| )miravon( |$)|203\\.0\\.113\\.10'"
 
 # "断开" asks first; Return takes the question's default, OK.
 click 292 119
