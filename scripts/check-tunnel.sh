@@ -132,6 +132,7 @@ for xwd in "$out"/out/*.xwd; do
     [ -f "$xwd" ] && convert "xwd:$xwd" "${xwd%.xwd}.png" && rm -f "$xwd"
 done
 echo "guest ran $((SECONDS - booted)) s; whole run $((SECONDS - started)) s; saved in $out/"
-summary=$(grep -E '^[0-9]+ passed, [0-9]+ failed$' "$out/results.log" | tail -1)
+# The serial line ends lines with CR LF.
+summary=$(tr -d '\r' <"$out/results.log" | grep -E '^[0-9]+ passed, [0-9]+ failed$' | tail -1)
 [ -n "$summary" ] || { echo "the guest gave no result: see $out/console.log"; tail -n 30 "$out/console.log"; exit 1; }
 [[ "$summary" == *" 0 failed" ]]
