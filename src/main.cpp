@@ -1,3 +1,4 @@
+#include "platform/endsignals.h"
 #include "platform/platform.h"
 #include "platform/singleinstance.h"
 #include "window/frmtunrell.h"
@@ -27,6 +28,9 @@ int main(int argc, char* argv[]) {
     QObject::connect(&instance, &SingleInstance::activationRequested, &window, [&] {
         if (startedUp || window.isVisible() || window.isMinimized()) window.bringToFront();
     });
+    // A shutdown, kill or a closed terminal hangs up as the confirmed exit does.
+    EndSignals endSignals;
+    QObject::connect(&endSignals, &EndSignals::received, &window, &frmtunrell::endWithoutQuestion);
     window.Form_Load();
     window.show();
     startedUp = true;

@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -64,6 +65,9 @@ frmtunrell::frmtunrell(const AppConfig& config, Platform& platform, QWidget* par
     : QMainWindow(parent), config_(config), platform_(platform) {
     setObjectName(QStringLiteral("frmtunrell"));
     setWindowTitle(VpnEntryName);
+    // Only the confirmed exit ends the program: hidden in the tray, the window is not the last
+    // one open when a question box closes.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
     setWindowIcon(QIcon(QStringLiteral(":/miravon/icon.png")));
     buildControls();
     buildMenus();
@@ -184,6 +188,9 @@ void frmtunrell::buildControls() {
         Label1[i]->setProperty("Index", i);
         privateGrid->addWidget(Label1[i], i, 0);
         privateGrid->addWidget(boxes[i], i, 1);
+        // Named by their labels, not by the group's title, for screen readers.
+        Label1[i]->setBuddy(boxes[i]);
+        boxes[i]->setAccessibleName(boxCaptions[i]);
     }
     privateGrid->setRowStretch(3, 1);
     Frame7 = frame("Frame7", QStringLiteral("信息提示栏"));
@@ -206,6 +213,21 @@ void frmtunrell::buildControls() {
     SSTab1->addTab(control, QStringLiteral("控制界面"));
     SSTab1->addTab(WebBrowser1, QStringLiteral("信息公告"));
     SSTab1->setCurrentIndex(1);
+    SSTab1->setAccessibleName(QStringLiteral("选项卡"));
+    Combo1->setAccessibleName(QStringLiteral("连接类型选择"));
+    List1->setAccessibleName(QStringLiteral("程序配置服务器"));
+    List2->setAccessibleName(QStringLiteral("信息提示栏"));
+    // Switched off while connected, the server panels and the log still read as they did:
+    // they take no input, but keep their colours.
+    for (QWidget* frame : {Frame2, Frame8})
+        for (QWidget* part : frame->findChildren<QWidget*>()) {
+            QPalette palette = part->palette();
+            for (const auto role :
+                 {QPalette::WindowText, QPalette::Text, QPalette::ButtonText, QPalette::Base,
+                  QPalette::Button, QPalette::Highlight, QPalette::HighlightedText})
+                palette.setColor(QPalette::Disabled, role, palette.color(QPalette::Active, role));
+            part->setPalette(palette);
+        }
 
     // Beyond the right edge: the list-load trigger, the server data and the timers.
     Command3 = named<QPushButton>("Command3", QStringLiteral("获取服务器列表"), central);
@@ -271,6 +293,17 @@ void frmtunrell::LogLine(const QString& text) {
                  text.toUtf8().constData());
 }
 
+void frmtunrell::hangUpAndEnd() {
+    // From here on no handler does anything more, also one that waits inside a fetch.
+    ending_ = true;
+    platform_.launch(HangUpCommand, 0);
+    platform_.endProgram(0);
+}
+
+void frmtunrell::endWithoutQuestion() {
+    hangUpAndEnd();
+}
+
 bool frmtunrell::Form_QueryUnload() {
     // "连接" is off while a dial runs, while connected and during the reconnect pause (and,
     // with nothing to hang up, while start-up looks for the public address).
@@ -278,10 +311,7 @@ bool frmtunrell::Form_QueryUnload() {
                                  ? QStringLiteral("您是否确认退出?")
                                  : QStringLiteral("您是否确认退出,退出将自动断开网络连接?");
     if (platform_.messageBox(question, QStringLiteral("退出提示"), 33) != 1) return true;
-    // From here on no handler does anything more, also one that waits inside a fetch.
-    ending_ = true;
-    platform_.launch(HangUpCommand, 0);
-    platform_.endProgram(0);
+    hangUpAndEnd();
     return false;
 }
 

@@ -52,6 +52,9 @@ public:
     void bringToFront();
     // Asks whether to quit; on OK hangs up and ends the program. True keeps the window.
     bool Form_QueryUnload();
+    // The program is told to end without a question (SIGTERM, SIGINT, SIGHUP): the link is
+    // hung up as after a confirmed exit, and the program ends with status 0.
+    void endWithoutQuestion();
 
     // Writes the phonebook entry for a server address, with empty stored credentials. The user
     // name and password are not stored. True when both were written.
@@ -91,6 +94,7 @@ private:
     void DialPrivateServer();
     void dial(const QString& serverAddress, const QString& userName, const QString& password);
     static void switchOn(QTimer* timer);
+    void hangUpAndEnd();
 
     const AppConfig config_;
     Platform& platform_;

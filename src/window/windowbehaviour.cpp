@@ -74,8 +74,10 @@ bool frmtunrell::eventFilter(QObject* watched, QEvent* event) {
         palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
         label->setPalette(palette);
     }
-    if (event->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    // A click counts where the button comes up over the link: dragged off it, it is none.
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton &&
+        static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint())) {
         if (watched == Image1) Image1_Click();
         if (watched == lblbbs) lblbbs_Click();
         if (watched == lblfeedback) lblfeedback_Click();

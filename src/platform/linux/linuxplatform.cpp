@@ -7,9 +7,11 @@
 #include "platform/platform.h"
 #include "platform/registry.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
@@ -80,7 +82,13 @@ bool startDetachedWithInput(const QString& program, const QStringList& arguments
 class LinuxPlatform final : public Platform {
 public:
     int messageBox(const QString& text, const QString& title, int style) override {
-        QMessageBox box(style & 32 ? QMessageBox::Question : QMessageBox::NoIcon, title, text);
+        // The box belongs to the main window: it stands over it, and closing it is never the
+        // last window of the program closing.
+        QWidget* owner = nullptr;
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (qobject_cast<QMainWindow*>(window)) owner = window;
+        QMessageBox box(style & 32 ? QMessageBox::Question : QMessageBox::NoIcon, title, text,
+                        QMessageBox::NoButton, owner);
         if (style & 1) {
             box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
             box.setEscapeButton(QMessageBox::Cancel);
