@@ -1,5 +1,7 @@
-// The notification-area icon in a real X11 session (run under Xvfb): minimise into it, only a
-// double-click brings the window back; without a notification area, an ordinary minimise.
+// The notification-area icon in a real X11 session (run under Xvfb): minimise into it; on an
+// XEmbed tray (trayer) only a double-click brings the window back, on a StatusNotifier host
+// (a watcher of our own on a private session bus) its Activate does; without a notification
+// area, an ordinary minimise.
 #include "connector.h"
 #include "platform/trayicon.h"
 
@@ -19,6 +21,8 @@ class TestTray : public QObject {
     Q_OBJECT
 private slots:
     void withoutNotificationArea() {
+        if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+            QSKIP("the StatusNotifier run");
         QVERIFY(!TrayIcon::available());
         Connector c;
         QVERIFY(QTest::qWaitForWindowExposed(&c.window));
@@ -28,7 +32,35 @@ private slots:
         QVERIFY(!c.window.findChild<TrayIcon*>()->shown());
     }
 
+    // Run first: Qt decides once per program whether a StatusNotifier host shows tray icons.
+    void statusNotifierActivateBringsItBack() {
+        if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+            QSKIP("no session bus: the XEmbed run");
+        QProcess watcher;
+        watcher.start(QStringLiteral(SNI_WATCHER), QStringList());
+        QVERIFY(watcher.waitForReadyRead(5000));
+        QCOMPARE(watcher.readLine(), QByteArray("ready\n"));
+        QVERIFY(TrayIcon::available());
+        QVERIFY(TrayIcon::statusNotifierHost());
+        Connector c;
+        QVERIFY(QTest::qWaitForWindowExposed(&c.window));
+        c.window.showMinimized();
+        auto* tray = c.window.findChild<TrayIcon*>();
+        QTRY_VERIFY(tray->shown());
+        // The host's Activate, a single click on the icon, brings the window back.
+        QByteArray said;
+        QTRY_VERIFY((said += watcher.readAll()).contains("activated"));
+        QVERIFY(said.startsWith("registered "));
+        QTRY_VERIFY(c.window.isVisible());
+        QVERIFY(!tray->shown());
+        QVERIFY(!c.window.isMinimized());
+        watcher.terminate();
+        watcher.waitForFinished();
+    }
+
     void intoTheTrayAndBack() {
+        if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+            QSKIP("the StatusNotifier run");
         QProcess trayer;
         trayer.start("trayer", {"--edge", "top", "--align", "right", "--widthtype", "request",
                                 "--height", "24", "--transparent", "false"});

@@ -4,7 +4,9 @@
 #include <QSystemTrayIcon>
 
 // The icon in the desktop's notification area that stands for the window while it is
-// minimised. Only a left double-click on it means anything.
+// minimised. A left double-click on it brings the window back; where a StatusNotifier host
+// shows the icon (KDE Plasma, GNOME's AppIndicator, XFCE and LXQt panels, Wayland sessions),
+// which never reports a double click, its "Activate" (a single click) does.
 class TrayIcon : public QObject {
     Q_OBJECT
 public:
@@ -22,8 +24,11 @@ public:
     // A passing message next to the icon.
     void notify(const QString& title, const QString& text);
 
+    // Whether a StatusNotifier host shows the icons of this session.
+    static bool statusNotifierHost();
+
 signals:
-    void doubleClicked();
+    void restoreRequested();
 
 private:
     QSystemTrayIcon icon_;

@@ -73,7 +73,7 @@ frmtunrell::frmtunrell(const AppConfig& config, Platform& platform, QWidget* par
     buildMenus();
     setFixedSize(WindowWidth, WindowHeight);
     tray_ = new TrayIcon(windowIcon(), this);
-    connect(tray_, &TrayIcon::doubleClicked, this, &frmtunrell::restoreFromTray);
+    connect(tray_, &TrayIcon::restoreRequested, this, &frmtunrell::restoreFromTray);
     trayTip_ = new QTimer(this);
     trayTip_->setInterval(1000);
     connect(trayTip_, &QTimer::timeout, this, [this] { tray_->setToolTip(trayToolTip()); });
