@@ -3,7 +3,8 @@
 # dependencies, its files are where the desktop looks for them, and the program starts.
 # Needs root (mmdebstrap, chroot) and the network to a Debian mirror; takes a few minutes.
 source "$(dirname "$0")/common.sh"
-ensure_packages "${BUILD_PACKAGES[@]}" dpkg-dev file desktop-file-utils mmdebstrap
+ensure_packages "${BUILD_PACKAGES[@]}" dpkg-dev file desktop-file-utils mmdebstrap lintian \
+    appstream
 build
 (cd build && cpack -G DEB >/dev/null)
 version=$(sed -n 's/^project(MiravonVPN VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -14,12 +15,18 @@ dpkg-deb -f "$deb" Depends Recommends
 
 # The package's files.
 expected=(/usr/bin/miravon-vpn /usr/share/applications/miravon-vpn.desktop
-          /usr/share/icons/hicolor/64x64/apps/miravon-vpn.png)
+          /usr/share/icons/hicolor/scalable/apps/miravon-vpn.svg
+          /usr/share/metainfo/net.miravon.vpn.metainfo.xml /usr/share/man/man1/miravon-vpn.1.gz
+          /usr/share/doc/miravon-vpn/changelog.gz /usr/share/doc/miravon-vpn/copyright)
+for size in 16 32 48 64 128; do
+    expected+=("/usr/share/icons/hicolor/${size}x$size/apps/miravon-vpn.png")
+done
 actual=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }' | sort)
 # The dial tool comes with the polkit action that lets pkexec run it as root.
 policy=/usr/share/polkit-1/actions/net.miravon.rasdial.policy
 grep -q '^add_executable(rasdial ' src/CMakeLists.txt &&
-    expected+=(/usr/bin/rasdial /usr/libexec/miravon-vpn/rasdial-helper "$policy")
+    expected+=(/usr/bin/rasdial /usr/libexec/miravon-vpn/rasdial-helper "$policy"
+               /usr/share/man/man1/rasdial.1.gz)
 wanted=$(printf '%s\n' "${expected[@]}" | sort)
 if [ "$actual" != "$wanted" ]; then
     echo "package files differ (< in the package, > expected):"
@@ -29,6 +36,10 @@ fi
 scratch=$(mktemp -d)
 dpkg-deb -x "$deb" "$scratch"
 desktop-file-validate "$scratch/usr/share/applications/miravon-vpn.desktop"
+# What Debian asks of a package, and of its software-centre description: no error, no warning.
+complaints=$(lintian --fail-on none --tag-display-limit 0 "$deb" 2>/dev/null | grep -E '^[EW]:' || true)
+[ -z "$complaints" ] || { echo "lintian:"; echo "$complaints"; exit 1; }
+appstreamcli validate --no-net --explain "$scratch/usr/share/metainfo/net.miravon.vpn.metainfo.xml"
 if [ -f "$scratch$policy" ]; then
     grep -qF '<annotate key="org.freedesktop.policykit.exec.path">/usr/libexec/miravon-vpn/rasdial-helper</annotate>' \
         "$scratch$policy" || { echo "the polkit action does not name the helper"; exit 1; }
@@ -39,7 +50,8 @@ rm -rf "$scratch"
 root=$(mktemp -d /tmp/miravon-root.XXXXXX)
 mounted=()
 cleanup() {
-    for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do umount "${mounted[i]}" || true; done
+    # Lazily: the hang-up that the program's end starts may still be running in the root.
+    for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do umount --lazy "${mounted[i]}" || true; done
     rm -rf --one-file-system "$root"
 }
 trap cleanup EXIT

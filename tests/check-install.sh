@@ -10,12 +10,19 @@ DESTDIR="$root" cmake --install "$build" --prefix /usr >/dev/null
 
 expected=(usr/bin/miravon-vpn
           usr/share/applications/miravon-vpn.desktop
-          usr/share/icons/hicolor/64x64/apps/miravon-vpn.png)
+          usr/share/icons/hicolor/scalable/apps/miravon-vpn.svg
+          usr/share/metainfo/net.miravon.vpn.metainfo.xml
+          usr/share/man/man1/miravon-vpn.1.gz
+          usr/share/doc/miravon-vpn/changelog.gz
+          usr/share/doc/miravon-vpn/copyright)
+sizes=(16 32 48 64 128)
+for size in "${sizes[@]}"; do expected+=("usr/share/icons/hicolor/${size}x$size/apps/miravon-vpn.png"); done
 # The dial tool comes with its privileged helper and the polkit action that lets pkexec run
 # the helper as root.
 policy=usr/share/polkit-1/actions/net.miravon.rasdial.policy
 helper=usr/libexec/miravon-vpn/rasdial-helper
-[ "$with_rasdial" = --with-rasdial ] && expected+=(usr/bin/rasdial "$helper" "$policy")
+[ "$with_rasdial" = --with-rasdial ] &&
+    expected+=(usr/bin/rasdial "$helper" "$policy" usr/share/man/man1/rasdial.1.gz)
 actual=$(cd "$root" && find . -type f -printf '%P\n' | sort)
 wanted=$(printf '%s\n' "${expected[@]}" | sort)
 if [ "$actual" != "$wanted" ]; then
@@ -41,10 +48,13 @@ if [ "$with_rasdial" = --with-rasdial ]; then
     done
 fi
 
-# The icon sits in the folder of its real size.
-size=$(od -An -tu1 -j16 -N8 "$root/usr/share/icons/hicolor/64x64/apps/miravon-vpn.png" |
-       awk '{ printf "%dx%d", ($1*2^24)+($2*2^16)+($3*2^8)+$4, ($5*2^24)+($6*2^16)+($7*2^8)+$8 }')
-[ "$size" = 64x64 ] || { echo "the icon is $size, but installed as 64x64"; exit 1; }
+# Each icon sits in the folder of its real size.
+for size in "${sizes[@]}"; do
+    icon="$root/usr/share/icons/hicolor/${size}x$size/apps/miravon-vpn.png"
+    real=$(od -An -tu1 -j16 -N8 "$icon" |
+           awk '{ printf "%dx%d", ($1*2^24)+($2*2^16)+($3*2^8)+$4, ($5*2^24)+($6*2^16)+($7*2^8)+$8 }')
+    [ "$real" = "${size}x$size" ] || { echo "an icon is $real, but installed as ${size}x$size"; exit 1; }
+done
 
 desktop="$root/usr/share/applications/miravon-vpn.desktop"
 # Warnings and hints count as failures too.
