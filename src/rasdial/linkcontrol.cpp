@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -24,6 +23,7 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -129,9 +129,7 @@ bool serverAnswers(const std::string& address, int port) {
 }
 
 void sleepSeconds(unsigned seconds) {
-    timespec left{time_t(seconds), 0};
-    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
-    }
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
 }
 
 // The bytes written to a file descriptor from its start, at most `limit`.
