@@ -26,7 +26,7 @@ actual=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }' 
 policy=/usr/share/polkit-1/actions/net.miravon.rasdial.policy
 grep -q '^add_executable(rasdial ' src/CMakeLists.txt &&
     expected+=(/usr/bin/rasdial /usr/libexec/miravon-vpn/rasdial-helper "$policy"
-               /usr/share/man/man1/rasdial.1.gz)
+               /usr/share/man/man1/rasdial.1.gz /etc/ppp/ip-up.d/miravon-vpn)
 wanted=$(printf '%s\n' "${expected[@]}" | sort)
 if [ "$actual" != "$wanted" ]; then
     echo "package files differ (< in the package, > expected):"

@@ -22,7 +22,8 @@ for size in "${sizes[@]}"; do expected+=("usr/share/icons/hicolor/${size}x$size/
 policy=usr/share/polkit-1/actions/net.miravon.rasdial.policy
 helper=usr/libexec/miravon-vpn/rasdial-helper
 [ "$with_rasdial" = --with-rasdial ] &&
-    expected+=(usr/bin/rasdial "$helper" "$policy" usr/share/man/man1/rasdial.1.gz)
+    expected+=(usr/bin/rasdial "$helper" "$policy" usr/share/man/man1/rasdial.1.gz
+               etc/ppp/ip-up.d/miravon-vpn)
 actual=$(cd "$root" && find . -type f -printf '%P\n' | sort)
 wanted=$(printf '%s\n' "${expected[@]}" | sort)
 if [ "$actual" != "$wanted" ]; then

@@ -243,6 +243,7 @@ private slots:
         const QStringList args = strings(pppdArguments(*request, "/run/miravon-vpn/x.secrets"));
         const QStringList fixed{"file",      "/run/miravon-vpn/x.secrets",
                                 "linkname",  QString::fromStdString(linkName(1000, request->entry)),
+                                "ipparam",   "rasdial",
                                 "updetach",  "noauth",
                                 "refuse-eap"};
         QCOMPARE(args.mid(0, fixed.size()), fixed);

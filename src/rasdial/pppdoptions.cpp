@@ -37,6 +37,8 @@ std::vector<std::string> pppdArguments(const LinkRequest& request, const std::st
     using namespace ras;
     std::vector<std::string> args{
         "file", secretsFile, "linkname", linkName(request.owner, request.entry),
+        // Tells pppd's hooks that the link is ours (the systemd-resolved one acts on ours only).
+        "ipparam", "rasdial",
         // pppd returns once the link is up (or has failed), leaving it running.
         "updetach",
         // The server does not authenticate to us; we never use EAP.
