@@ -1,4 +1,5 @@
 // The Linux platform: command lines, body decoding, the registry file.
+#include "connection/dialcommands.h"
 #include "platform/commandline.h"
 #include "platform/platform.h"
 #include "platform/textcodec.h"
@@ -8,6 +9,10 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <QDir>
+#include <atomic>
+#include <thread>
 
 class TestPlatform : public QObject {
     Q_OBJECT
@@ -47,6 +52,43 @@ private slots:
         for (const QString& argument : arguments)
             expected << slashed(argument);
         QCOMPARE(splitCommandLine(slashed(line)), expected);
+    }
+
+    // 100 dials of the connector while another process's view of every command line is read
+    // over and over: no password is ever seen there, and each reaches the tool on its input.
+    void noPasswordOnAnyCommandLine() {
+        QTemporaryDir dir;
+        QFile tool(dir.filePath("rasdial"));
+        QVERIFY(tool.open(QIODevice::WriteOnly));
+        tool.write("#!/bin/sh\nIFS= read -r password\nsleep 0.05\n"
+                   "printf '%s\\n' \"$password\" >>\"$0.got\"\n");
+        tool.close();
+        tool.setPermissions(tool.permissions() | QFileDevice::ExeOwner);
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", dir.path().toUtf8() + ':' + path);
+
+        std::atomic<bool> done{false};
+        std::atomic<int> seen{0}, reads{0};
+        std::thread reader([&] {
+            while (!done) {
+                for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+                    QFile cmdline("/proc/" + pid + "/cmdline");
+                    if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains("Sekr3t-"))
+                        ++seen;
+                }
+                ++reads;
+            }
+        });
+        const std::unique_ptr<Platform> system = createPlatform();
+        for (int i = 0; i < 100; ++i)
+            QVERIFY(system->launch(dialCommandLine("mira", "Sekr3t-" + QString::number(i)), 0));
+        QFile got(dir.filePath("rasdial.got"));
+        QTRY_VERIFY_WITH_TIMEOUT(got.size() == 100 * 9 + 90, 20000); // "Sekr3t-N\n" for 0..99
+        done = true;
+        reader.join();
+        qputenv("PATH", path);
+        QCOMPARE(seen.load(), 0);
+        QVERIFY(reads > 10);
     }
 
     void resolve_data() {
