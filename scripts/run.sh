@@ -12,7 +12,14 @@ build
 
 started=()
 # Stops what was started, the last first (the connector before its display).
-stop_all() { for ((i = ${#started[@]} - 1; i >= 0; i--)); do kill "${started[i]}" 2>/dev/null || true; done; }
+# Each one ends before the next is stopped: the connector hangs up on SIGTERM while its display
+# is still there.
+stop_all() {
+    for ((i = ${#started[@]} - 1; i >= 0; i--)); do
+        kill "${started[i]}" 2>/dev/null || true
+        wait "${started[i]}" 2>/dev/null || true
+    done
+}
 trap stop_all EXIT
 
 # Waits up to 10 s until something listens on 127.0.0.1:$1.
