@@ -1,7 +1,6 @@
 // rasdial: dials and hangs up the entries of the user's dial-up phonebook, with the command
 // line and the messages of Windows' tool of that name.
 #include "frontend.h"
-#include "linkcontrol.h"
 #include "rasdialerrors.h"
 
 #include <climits>

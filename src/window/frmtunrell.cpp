@@ -293,15 +293,11 @@ void frmtunrell::LogLine(const QString& text) {
                  text.toUtf8().constData());
 }
 
-void frmtunrell::hangUpAndEnd() {
+void frmtunrell::endWithoutQuestion() {
     // From here on no handler does anything more, also one that waits inside a fetch.
     ending_ = true;
     platform_.launch(HangUpCommand, 0);
     platform_.endProgram(0);
-}
-
-void frmtunrell::endWithoutQuestion() {
-    hangUpAndEnd();
 }
 
 bool frmtunrell::Form_QueryUnload() {
@@ -311,7 +307,7 @@ bool frmtunrell::Form_QueryUnload() {
                                  ? QStringLiteral("您是否确认退出?")
                                  : QStringLiteral("您是否确认退出,退出将自动断开网络连接?");
     if (platform_.messageBox(question, QStringLiteral("退出提示"), 33) != 1) return true;
-    hangUpAndEnd();
+    endWithoutQuestion();
     return false;
 }
 

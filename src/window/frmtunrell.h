@@ -94,7 +94,6 @@ private:
     void DialPrivateServer();
     void dial(const QString& serverAddress, const QString& userName, const QString& password);
     static void switchOn(QTimer* timer);
-    void hangUpAndEnd();
 
     const AppConfig config_;
     Platform& platform_;
