@@ -297,11 +297,13 @@ private slots:
         QCOMPARE(world.run({Entry, "u", "p"}).status, 0);
         const int link = pidfdOpen(world.linkPid(Entry));
         QVERIFY(link >= 0);
+        QProcessEnvironment env = world.environment();
+        env.insert(QStringLiteral("RASDIAL_TEST_PATIENCE_SECONDS"), QStringLiteral("1"));
         QElapsedTimer clock;
         clock.start();
-        const auto outcome = world.run({Entry, "/d"});
+        const auto outcome = world.run({Entry, "/d"}, env);
         QCOMPARE(outcome.status, 0);
-        QVERIFY2(clock.elapsed() >= 4900, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(clock.elapsed() >= 900, qPrintable(QString::number(clock.elapsed())));
         QVERIFY2(outcome.err.contains("killed"), qPrintable(outcome.err));
         QVERIFY(ended(link));
         QCOMPARE(world.linkPid(Entry), 0); // removed for the killed pppd
@@ -487,6 +489,7 @@ private slots:
         world.writeBook({Entry, "二"});
         QProcessEnvironment env = world.helperEnvironment();
         env.insert(QStringLiteral("PKEXEC_UID"), QStringLiteral("1002"));
+        env.insert(QStringLiteral("RASDIAL_TEST_PATIENCE_SECONDS"), QStringLiteral("2"));
         // Output into a pipe the caller filled and never reads.
         const QString full = world.path("full");
         QCOMPARE(mkfifo(qPrintable(full), 0600), 0);
@@ -515,11 +518,12 @@ private slots:
         const auto refused = world.runHelper(env, second);
         QCOMPARE(refused.status, 756 & 0xFF);
         QVERIFY2(refused.err.contains("at most 4 requests"), qPrintable(refused.err));
-        // The silent ones give up after 5 s; the stuck one after 5 s of a full pipe.
+        // The silent ones give up after their patience; the stuck one after as long of a full
+        // pipe.
         for (QProcess* process : silent)
-            QVERIFY(process->waitForFinished(7000));
+            QVERIFY(process->waitForFinished(4000));
         QCOMPARE(world.runHelper(env, second).status, 0); // no dial lock left behind
-        QVERIFY(stuck.waitForFinished(7000));
+        QVERIFY(stuck.waitForFinished(4000));
         close(reader);
         close(writer);
         qDeleteAll(silent);

@@ -42,8 +42,9 @@ void harden() {
     signal(SIGPIPE, SIG_IGN);
 }
 
-// Writes what was held back to the caller's descriptor, giving up after 5 s of a full pipe.
-void deliver(int held, int to) {
+// Writes what was held back to the caller's descriptor, giving up after `patience` seconds of
+// a full pipe.
+void deliver(int held, int to, int patience) {
     fcntl(to, F_SETFL, fcntl(to, F_GETFL) | O_NONBLOCK);
     char buffer[4096];
     off_t at = 0;
@@ -52,7 +53,7 @@ void deliver(int held, int to) {
         at += got;
         for (ssize_t sent = 0; sent < got;) {
             pollfd item{to, POLLOUT, 0};
-            if (poll(&item, 1, 5000) <= 0) return;
+            if (poll(&item, 1, patience * 1000) <= 0) return;
             const ssize_t n = write(to, buffer + sent, std::size_t(got - sent));
             if (n < 0 && errno != EAGAIN && errno != EINTR) return;
             if (n > 0) sent += n;
@@ -94,10 +95,11 @@ int main(int argc, char* argv[]) {
         dup2(heldErr, 2) < 0)
         return rasdial::exitStatus(rasdial::TunnelFailed);
 
-    const int code = rasdial::runLinkHelper(rasdial::toolPaths(), environ);
+    const rasdial::ToolPaths& paths = rasdial::toolPaths();
+    const int code = rasdial::runLinkHelper(paths, environ);
     std::fflush(stdout);
     std::fflush(stderr);
-    deliver(heldErr, err);
-    deliver(heldOut, out);
+    deliver(heldErr, err, paths.patienceSeconds);
+    deliver(heldOut, out, paths.patienceSeconds);
     return rasdial::exitStatus(code);
 }

@@ -72,11 +72,12 @@ bool waitForEnd(int pidfd, int ms) {
 }
 
 // SIGTERM: pppd ends the link, removes its pid file and exits; SIGKILL, said as a note, only
-// if it is still there after 5 s.
-void stopProcess(int pidfd) {
+// if it is still there after the helper's patience.
+void stopProcess(const ToolPaths& paths, int pidfd) {
     if (pidfdSignal(pidfd, SIGTERM) != 0) return;
-    if (waitForEnd(pidfd, 5000)) return;
-    note("pppd did not end within 5 s of SIGTERM: killed");
+    if (waitForEnd(pidfd, paths.patienceSeconds * 1000)) return;
+    note("pppd did not end within " + std::to_string(paths.patienceSeconds) +
+         " s of SIGTERM: killed");
     pidfdSignal(pidfd, SIGKILL);
     waitForEnd(pidfd, 2000);
 }
@@ -246,7 +247,7 @@ int runPppd(const ToolPaths& paths, const LinkRequest& request, const std::strin
         const int pidfd = pidfdOpen(child);
         if (pidfd >= 0 && !waitForEnd(pidfd, AttemptLimitSeconds * 1000)) {
             note("the dial took too long: hanging up");
-            stopProcess(pidfd);
+            stopProcess(paths, pidfd);
             if (!waitForEnd(pidfd, 0)) kill(child, SIGKILL);
         }
         if (pidfd >= 0) close(pidfd);
@@ -294,7 +295,7 @@ bool stopLink(const ToolPaths& paths, const std::string& pidFile, const std::str
     if (pidfd < 0) return false;
     const bool ours = isLinkProcess(*pid, paths, link);
     if (ours)
-        stopProcess(pidfd);
+        stopProcess(paths, pidfd);
     else
         note(pidFile + " names process " + std::to_string(*pid) +
              ", which is not the pppd of this link: left alone");
@@ -509,9 +510,10 @@ int runLinkHelper(const ToolPaths& paths, char** environment) {
         return report(AlreadyDialing);
     }
 
-    // The request, within RequestSeconds of our start: a caller that never sends it does not
-    // keep a root process waiting.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(RequestSeconds);
+    // The request, within our patience: a caller that never sends it does not keep a root
+    // process waiting.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::seconds(paths.patienceSeconds);
     std::string input;
     char buffer[1024];
     while (input.size() <= MaxRequestBytes) {
@@ -521,7 +523,7 @@ int runLinkHelper(const ToolPaths& paths, char** environment) {
         const int ready = left.count() > 0 ? poll(&item, 1, int(left.count())) : 0;
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0) {
-            note("no request within " + std::to_string(RequestSeconds) + " s");
+            note("no request within " + std::to_string(paths.patienceSeconds) + " s");
             return report(CorruptPhonebook);
         }
         const ssize_t got = read(0, buffer, sizeof buffer);

@@ -17,7 +17,6 @@ namespace rasdial {
 constexpr int MaxHelpersPerUser = 4;
 constexpr int MaxLinksPerUser = 2;
 // How long the helper waits for its request.
-constexpr int RequestSeconds = 5;
 
 // "DIR/ppp-LINK.pid", as pppd names it.
 std::string pidFilePath(const ToolPaths& paths, std::uint32_t owner, std::string_view entry);
@@ -44,7 +43,7 @@ bool isDangerousVariable(std::string_view assignment, bool testHooks);
 std::optional<std::uint32_t> callerOf(const ToolPaths& paths, char** environment);
 
 // The privileged helper: refuses to run as anyone but root or in a dangerous environment,
-// reads one request from standard input within RequestSeconds and carries it out for the
+// reads one request from standard input within paths.patienceSeconds and carries it out for the
 // caller. Prints the outcome; returns the error code.
 int runLinkHelper(const ToolPaths& paths, char** environment);
 

@@ -28,6 +28,8 @@ ToolPaths makePaths() {
         paths.pptpPort = std::atoi(port);
         paths.knock = true;
     }
+    if (const char* patience = std::getenv("RASDIAL_TEST_PATIENCE_SECONDS"))
+        paths.patienceSeconds = std::atoi(patience);
     paths.requireRoot = false;
     paths.testHooks = true;
 #endif
@@ -56,7 +58,7 @@ std::vector<std::string> privilegedEnvironment() {
     std::vector<std::string> environment{"PATH=/usr/sbin:/usr/bin:/sbin:/bin"};
 #ifdef RASDIAL_TEST_HOOKS
     for (const char* name : {"RASDIAL_TEST_PPPD", "RASDIAL_TEST_PPTP", "RASDIAL_TEST_RUNDIR",
-                             "RASDIAL_TEST_PPTP_PORT"})
+                             "RASDIAL_TEST_PPTP_PORT", "RASDIAL_TEST_PATIENCE_SECONDS"})
         if (const char* value = std::getenv(name))
             environment.push_back(std::string(name) + '=' + value);
 #endif
