@@ -61,14 +61,19 @@ std::optional<std::string> readSmallFile(const std::string& path, std::size_t li
     return text;
 }
 
-// Waits until the process behind pidfd has ended, at most ms milliseconds.
-bool waitForEnd(int pidfd, int ms) {
-    pollfd item{pidfd, POLLIN, 0};
+// Waits until the descriptor has one of the events, at most ms milliseconds.
+bool pollFor(int fd, short events, int ms) {
+    pollfd item{fd, events, 0};
     int ready;
     do
         ready = poll(&item, 1, ms);
     while (ready < 0 && errno == EINTR);
     return ready > 0;
+}
+
+// Waits until the process behind pidfd has ended, at most ms milliseconds.
+bool waitForEnd(int pidfd, int ms) {
+    return pollFor(pidfd, POLLIN, ms);
 }
 
 // SIGTERM: pppd ends the link, removes its pid file and exits; SIGKILL, said as a note, only
@@ -115,15 +120,10 @@ bool serverAnswers(const std::string& address, int port) {
     if (fd < 0) return false;
     bool answered = connect(fd, reinterpret_cast<const sockaddr*>(&server), sizeof server) == 0;
     if (!answered && errno == EINPROGRESS) {
-        pollfd item{fd, POLLOUT, 0};
-        int ready;
-        do
-            ready = poll(&item, 1, KnockSeconds * 1000);
-        while (ready < 0 && errno == EINTR);
         int error = 0;
         socklen_t length = sizeof error;
-        answered =
-            ready > 0 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+        answered = pollFor(fd, POLLOUT, KnockSeconds * 1000) &&
+                   getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
     }
     close(fd);
     return answered;
@@ -267,20 +267,44 @@ int runPppd(const ToolPaths& paths, const LinkRequest& request, const std::strin
     return code;
 }
 
+// A pid file of one of our links, "ppp-rasdial-UID-HASH.pid", and what its name tells.
+struct LinkFile {
+    std::string pidFile;
+    std::string link; // "rasdial-UID-HASH"
+    std::uint32_t owner = 0;
+};
+
+// The pid files in the pid folder of our links whose names begin with `head` and end with
+// `tail`.
+std::vector<LinkFile> linkFiles(const ToolPaths& paths, const std::string& head,
+                                const std::string& tail) {
+    std::vector<LinkFile> found;
+    DIR* dir = opendir(paths.pidDir.c_str());
+    if (!dir) return found;
+    const auto has = [](const std::string& text, std::size_t at, const std::string& part) {
+        return text.size() >= at + part.size() && text.compare(at, part.size(), part) == 0;
+    };
+    while (const dirent* item = readdir(dir)) {
+        const std::string name = item->d_name;
+        if (name.size() < 8 || !has(name, 0, "ppp-") || !has(name, name.size() - 4, ".pid"))
+            continue;
+        const std::string link = name.substr(4, name.size() - 8);
+        if (!has(link, 0, "rasdial-") || !has(link, 0, head) || link.size() < tail.size() ||
+            !has(link, link.size() - tail.size(), tail))
+            continue;
+        const auto owner = parseDecimal(link.substr(8, link.find('-', 8) - 8));
+        if (owner) found.push_back({paths.pidDir + '/' + name, link, *owner});
+    }
+    closedir(dir);
+    return found;
+}
+
 // The links of the owner's that run now.
 int countLinks(const ToolPaths& paths, std::uint32_t owner) {
-    const std::string prefix = "ppp-rasdial-" + std::to_string(owner) + '-';
     int count = 0;
-    if (DIR* dir = opendir(paths.pidDir.c_str())) {
-        while (const dirent* item = readdir(dir)) {
-            const std::string name = item->d_name;
-            if (name.compare(0, prefix.size(), prefix) != 0 || name.size() < 4 ||
-                name.compare(name.size() - 4, 4, ".pid") != 0)
-                continue;
-            const auto pid = readPidFile(paths.pidDir + '/' + name);
-            if (pid && isLinkProcess(*pid, paths, name.substr(4, name.size() - 8))) ++count;
-        }
-        closedir(dir);
+    for (const LinkFile& file : linkFiles(paths, "rasdial-" + std::to_string(owner) + '-', "")) {
+        const auto pid = readPidFile(file.pidFile);
+        if (pid && isLinkProcess(*pid, paths, file.link)) ++count;
     }
     return count;
 }
@@ -387,34 +411,24 @@ std::optional<std::uint32_t> callerOf(const ToolPaths& paths, char** environment
 }
 
 int hangUpLink(const ToolPaths& paths, std::uint32_t owner, const std::string& entry) {
-    std::vector<std::pair<std::string, std::string>> links; // pid file, link name
-    if (owner != 0) {
-        links.emplace_back(pidFilePath(paths, owner, entry), linkName(owner, entry));
-    } else if (DIR* dir = opendir(paths.pidDir.c_str())) {
-        // Root hangs up the entry's link of whoever it belongs to.
-        const std::string tail = '-' + sha256Hex(entry) + ".pid";
-        while (const dirent* item = readdir(dir)) {
-            const std::string name = item->d_name;
-            if (name.compare(0, 12, "ppp-rasdial-") == 0 && name.size() > tail.size() + 12 &&
-                name.compare(name.size() - tail.size(), tail.size(), tail) == 0)
-                links.emplace_back(paths.pidDir + '/' + name, name.substr(4, name.size() - 8));
-        }
-        closedir(dir);
-    }
+    // Root hangs up the entry's link of whoever it belongs to.
+    const std::vector<LinkFile> links =
+        owner != 0 ? std::vector<LinkFile>{{pidFilePath(paths, owner, entry),
+                                            linkName(owner, entry), owner}}
+                   : linkFiles(paths, "rasdial-", '-' + sha256Hex(entry));
+    const auto dir = stateDir(paths);
     bool stopped = false;
-    for (const auto& [pidFile, link] : links)
-        if (stopLink(paths, pidFile, link)) {
+    for (const LinkFile& file : links)
+        if (stopLink(paths, file.pidFile, file.link)) {
             stopped = true;
             // A pppd that had to be killed could not remove its pid file. The owner's dial
             // lock keeps this from racing a new dial; while one runs, it cleans up itself.
-            const auto dir = stateDir(paths);
             LockFile lock;
-            const std::string owned = link.substr(8, link.find('-', 8) - 8);
-            const auto uid = parseDecimal(owned);
-            if (dir && uid &&
-                lock.take(*dir + '/' + owned + ".dial.lock") == LockFile::Outcome::Held &&
-                !linkProcess(paths, *uid, entry))
-                unlink(pidFile.c_str());
+            if (dir &&
+                lock.take(*dir + '/' + std::to_string(file.owner) + ".dial.lock") ==
+                    LockFile::Outcome::Held &&
+                !linkProcess(paths, file.owner, entry))
+                unlink(file.pidFile.c_str());
         }
     return report(stopped ? Success : NotConnected);
 }

@@ -16,7 +16,6 @@ namespace rasdial {
 // At most this many requests of one user run at once, and this many links of one user.
 constexpr int MaxHelpersPerUser = 4;
 constexpr int MaxLinksPerUser = 2;
-// How long the helper waits for its request.
 
 // "DIR/ppp-LINK.pid", as pppd names it.
 std::string pidFilePath(const ToolPaths& paths, std::uint32_t owner, std::string_view entry);

@@ -75,8 +75,9 @@ bool frmtunrell::eventFilter(QObject* watched, QEvent* event) {
         label->setPalette(palette);
     }
     // A click counts where the button comes up over the link: dragged off it, it is none.
-    const auto* mouse = static_cast<QMouseEvent*>(event);
-    if (event->type() == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton &&
+    const auto* mouse =
+        event->type() == QEvent::MouseButtonRelease ? static_cast<QMouseEvent*>(event) : nullptr;
+    if (mouse && mouse->button() == Qt::LeftButton &&
         static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint())) {
         if (watched == Image1) Image1_Click();
         if (watched == lblbbs) lblbbs_Click();
