@@ -19,13 +19,13 @@ struct ToolPaths {
     // The privileged helper; empty: beside this program (see helperPath).
     std::string helper;
     int pptpPort = 1723;        // where a dial first knocks to see that the server answers
-    // How long the privileged part waits for its caller's request, for a caller's full pipe
-    // and for pppd to end after SIGTERM.
-    int patienceSeconds = 5;
     bool knock = true;          // the tests' copy knocks only at a port of their own
     bool alwaysElevate = false; // use pkexec even when already root (tests)
     bool requireRoot = true;    // the privileged part refuses to run as anyone else
     bool testHooks = false;
+    // How long the privileged part waits for its caller's request, for a caller's full pipe
+    // and for pppd to end after SIGTERM.
+    int patienceSeconds = 5;
 };
 
 const ToolPaths& toolPaths();
