@@ -7,6 +7,7 @@
 #include "libnm.h"
 #include <glib-unix.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <pwd.h>
@@ -97,13 +98,6 @@ int codeForError(const char* doing, GError* error) {
     return refused ? AccessDenied : TunnelFailed;
 }
 
-// Holds a GObject until it is finalised elsewhere: the busy watchers tell when NetworkManager's
-// objects are done with our context.
-void watchFinalised(GObject* object, bool* finalised) {
-    g_object_weak_ref(object, [](gpointer flag, GObject*) { *static_cast<bool*>(flag) = true; },
-                      finalised);
-}
-
 } // namespace
 
 // One asynchronous request: its result once done; cancelled when given up.
@@ -126,13 +120,13 @@ Session::Session() : context_(g_main_context_new()) {
 }
 
 Session::~Session() {
-    bool done = true;
-    if (client_) {
-        done = false;
-        watchFinalised(nm_client_get_context_busy_watcher(client_), &done);
-        g_object_unref(client_);
-    }
-    waitUntil([&] { return done; }, 2000);
+    // NetworkManager's objects are done with our context once their busy watchers are gone
+    // (the client's and the agent's may be one and the same).
+    if (client_) keepWatching(nm_client_get_context_busy_watcher(client_));
+    if (client_) g_object_unref(client_);
+    waitUntil([&] { return watchers_.empty() || std::all_of(watchers_.begin(), watchers_.end(), [](const auto& w) { return !*w; }); }, 2000);
+    for (const auto& watcher : watchers_)
+        if (*watcher) g_object_remove_weak_pointer(*watcher, reinterpret_cast<gpointer*>(watcher.get()));
     g_main_context_pop_thread_default(context_);
     g_main_context_unref(context_);
 }
@@ -147,6 +141,13 @@ std::unique_ptr<Session> Session::open() {
     g_clear_error(&error);
     if (!session->client_) return nullptr;
     return session;
+}
+
+void Session::keepWatching(GObject* watcher) {
+    for (const auto& known : watchers_)
+        if (*known == watcher) return;
+    watchers_.push_back(std::make_unique<GObject*>(watcher));
+    g_object_add_weak_pointer(watcher, reinterpret_cast<gpointer*>(watchers_.back().get()));
 }
 
 bool Session::waitUntil(const std::function<bool()>& done, int ms) {
@@ -263,6 +264,18 @@ int Session::dial(const ToolPaths& paths, const LinkRequest& request) {
         return report(TunnelFailed);
     }
 
+    // From here a hang-up (`rasdial ENTRY /d`, the connector giving up, ^C) ends the dial:
+    // whatever was started is hung up and removed, so that nothing comes up after it.
+    std::vector<GSource*> signals;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        GSource* source = g_unix_signal_source_new(signal);
+        g_source_set_callback(
+            source, [](gpointer flag) -> gboolean { return *static_cast<bool*>(flag) = true, G_SOURCE_CONTINUE; },
+            &hangUpAsked_, nullptr);
+        g_source_attach(source, context_);
+        signals.push_back(source);
+    }
+
     // Our secret agent, registered before the profile is activated.
     Call registration;
     registerAgentAsync("net.miravon.rasdial." + std::to_string(getpid()), registration.cancellable,
@@ -274,10 +287,15 @@ int Session::dial(const ToolPaths& paths, const LinkRequest& request) {
         agent = g_async_initable_new_finish(G_ASYNC_INITABLE(source), registration.result, &error);
         g_object_unref(source);
     }
-    if (!agent) return report(codeForError("take the dial's password agent", error));
-    bool agentDone = false;
-    watchFinalised(nm_secret_agent_old_get_context_busy_watcher(NM_SECRET_AGENT_OLD(agent)),
-                   &agentDone);
+    if (!agent) {
+        for (GSource* source : signals) {
+            g_source_destroy(source);
+            g_source_unref(source);
+        }
+        return report(hangUpAsked_ ? UserDisconnection
+                                   : codeForError("take the dial's password agent", error));
+    }
+    keepWatching(nm_secret_agent_old_get_context_busy_watcher(NM_SECRET_AGENT_OLD(agent)));
 
     // The profile: in NetworkManager's memory only, never started by itself.
     NMConnection* connection = newProfile(request, profileFor(request, gateway));
@@ -294,6 +312,8 @@ int Session::dial(const ToolPaths& paths, const LinkRequest& request) {
     int code = Success;
     if (!profile) {
         code = codeForError("add the profile", error);
+    } else if (hangUpAsked_) {
+        code = UserDisconnection;
     } else {
         setAgentSecret(nm_connection_get_path(NM_CONNECTION(profile)), request.password);
         Call activation;
@@ -323,14 +343,19 @@ int Session::dial(const ToolPaths& paths, const LinkRequest& request) {
             code = watchDial(link, request);
             g_object_unref(link);
         }
+    }
+    if (profile) {
         if (code != Success) remove(profile);
         g_object_unref(profile);
     }
     g_clear_error(&error);
+    for (GSource* source : signals) {
+        g_source_destroy(source);
+        g_source_unref(source);
+    }
     clearAgentSecret();
     nm_secret_agent_old_destroy(NM_SECRET_AGENT_OLD(agent));
     g_object_unref(agent);
-    waitUntil([&] { return agentDone; }, 2000);
     if (code != Success) return report(code);
     say("Successfully connected to " + request.entry + ".");
     return report(Success);
@@ -340,7 +365,6 @@ int Session::watchDial(NMActiveConnection* link, const LinkRequest& request) {
     struct Watch {
         guint state;
         guint reason;
-        bool hangUp = false;
     } watch{guint(nm_active_connection_get_state(link)),
             guint(nm_active_connection_get_state_reason(link))};
     const gulong changed = g_signal_connect(
@@ -351,27 +375,16 @@ int Session::watchDial(NMActiveConnection* link, const LinkRequest& request) {
             watch->reason = reason;
         }),
         &watch);
-    // A hang-up while dialling (`rasdial ENTRY /d`, the connector giving up, ^C) ends the dial
-    // here, so that nothing comes up after it.
-    std::vector<GSource*> signals;
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
-        GSource* source = g_unix_signal_source_new(signal);
-        g_source_set_callback(
-            source, [](gpointer data) -> gboolean { return static_cast<Watch*>(data)->hangUp = true, G_SOURCE_CONTINUE; },
-            &watch, nullptr);
-        g_source_attach(source, context_);
-        signals.push_back(source);
-    }
     const auto settled = [&] {
-        return watch.hangUp || watch.state == NM_ACTIVE_CONNECTION_STATE_ACTIVATED ||
+        return hangUpAsked_ || watch.state == NM_ACTIVE_CONNECTION_STATE_ACTIVATED ||
                watch.state == NM_ACTIVE_CONNECTION_STATE_DEACTIVATED;
     };
     const bool inTime = waitUntil(settled, DialMs);
     int code = Success;
-    if (watch.hangUp || !inTime) {
-        note(watch.hangUp ? "hung up while dialling" : "the dial took too long: hanging up");
+    if (hangUpAsked_ || !inTime) {
+        note(hangUpAsked_ ? "hung up while dialling" : "the dial took too long: hanging up");
         deactivate(link);
-        code = watch.hangUp ? UserDisconnection : TunnelFailed;
+        code = hangUpAsked_ ? UserDisconnection : TunnelFailed;
     } else if (watch.state != NM_ACTIVE_CONNECTION_STATE_ACTIVATED) {
         note("NetworkManager ended the dial: " + reasonText(watch.reason));
         code = codeForFailure(watch.reason);
@@ -382,10 +395,6 @@ int Session::watchDial(NMActiveConnection* link, const LinkRequest& request) {
         if (addresses && addresses->len)
             note(request.entry + " has the address " +
                  nm_ip_address_get_address(static_cast<NMIPAddress*>(addresses->pdata[0])));
-    }
-    for (GSource* source : signals) {
-        g_source_destroy(source);
-        g_source_unref(source);
     }
     g_signal_handler_disconnect(link, changed);
     return code;

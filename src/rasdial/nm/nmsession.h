@@ -8,8 +8,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 typedef struct _GMainContext GMainContext;
+typedef struct _GObject GObject;
 typedef struct _NMClient NMClient;
 typedef struct _NMActiveConnection NMActiveConnection;
 typedef struct _NMRemoteConnection NMRemoteConnection;
@@ -41,6 +43,7 @@ private:
     Session();
     struct Call;
     bool await(Call& call, int ms);
+    void keepWatching(GObject* watcher);
     bool waitUntil(const std::function<bool()>& done, int ms);
     NMActiveConnection* activeLink(const std::string& entry, bool anyOwner) const;
     void removeStaleProfiles();
@@ -50,6 +53,9 @@ private:
 
     GMainContext* context_ = nullptr;
     NMClient* client_ = nullptr;
+    // The busy watchers of NetworkManager's objects, nulled as each is finalised.
+    std::vector<std::unique_ptr<GObject*>> watchers_;
+    bool hangUpAsked_ = false; // by a signal while dialling
 };
 
 } // namespace rasdial::nm
