@@ -1,5 +1,8 @@
 // The dial tool's rules: its command line, the server check, link names, pppd's options, and
 // the request its privileged part reads.
+// GLib before Qt, whose "signals" keyword its headers use as a name.
+#include "libnm.h"
+
 #include "arguments.h"
 #include "connectorentry.h"
 #include "entryrequest.h"
@@ -331,6 +334,25 @@ private slots:
         for (const nm::Ipv6Prefix& prefix : profile.blockedIpv6)
             blocked << QStringLiteral("%1/%2").arg(prefix.address).arg(prefix.length);
         QCOMPARE(blocked, defaultRoute ? (QStringList{"::/1", "8000::/1"}) : QStringList());
+
+        // As NetworkManager takes it: valid by libnm's own rules, the user's alone, tagged.
+        auto owned = *request;
+        owned.owner = 1000;
+        NMConnection* connection = nm::newConnection(owned, profile, "someone");
+        GError* error = nullptr;
+        QVERIFY2(nm_connection_verify(connection, &error), error ? error->message : "");
+        NMSettingConnection* general = nm_connection_get_setting_connection(connection);
+        QVERIFY(!nm_setting_connection_get_autoconnect(general));
+        QVERIFY(nm_setting_connection_permissions_user_allowed(general, "someone"));
+        QVERIFY(!nm_setting_connection_permissions_user_allowed(general, "other"));
+        auto* tags = NM_SETTING_USER(nm_connection_get_setting(connection, NM_TYPE_SETTING_USER));
+        QCOMPARE(nm_setting_user_get_data(tags, nm::EntryKey), request->entry.c_str());
+        QCOMPARE(nm_setting_user_get_data(tags, nm::OwnerKey), "1000");
+        NMSettingVpn* vpn = nm_connection_get_setting_vpn(connection);
+        QVERIFY(!nm_setting_vpn_get_secret(vpn, "password"));
+        QCOMPARE(nm_setting_ip_config_get_num_routes(nm_connection_get_setting_ip6_config(connection)),
+                 guint(blocked.size()));
+        g_object_unref(connection);
     }
 
     void networkManagerFailure_data() {

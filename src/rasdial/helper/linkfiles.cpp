@@ -103,6 +103,11 @@ LockFile::Outcome LockFile::take(const std::string& path) {
     return Outcome::Busy;
 }
 
+bool LockFile::write(const std::string& text) {
+    return fd_ >= 0 && ftruncate(fd_, 0) == 0 &&
+           pwrite(fd_, text.data(), text.size(), 0) == ssize_t(text.size());
+}
+
 LockFile::~LockFile() {
     if (fd_ < 0) return;
     unlink(path_.c_str());

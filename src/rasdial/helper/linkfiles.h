@@ -73,6 +73,8 @@ class LockFile {
 public:
     enum class Outcome { Held, Busy, Failed };
     Outcome take(const std::string& path);
+    // Replaces what the held file says (a pid, for whoever finds it locked).
+    bool write(const std::string& text);
     LockFile() = default;
     LockFile(const LockFile&) = delete;
     LockFile& operator=(const LockFile&) = delete;

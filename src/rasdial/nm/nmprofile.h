@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+typedef struct _NMConnection NMConnection;
+
 // How a dial becomes a NetworkManager VPN profile for its PPTP plugin, and how NetworkManager's
 // reasons become the tool's outcomes. Plain rules, no NetworkManager library.
 namespace rasdial::nm {
@@ -43,6 +45,12 @@ struct Availability {
 
 // The profile for a checked dial request whose server has been resolved to `gateway`.
 Profile profileFor(const LinkRequest& request, const std::string& gateway);
+
+// The profile as NetworkManager takes it: a VPN of the PPTP plugin's, never started by
+// itself, that only the user `login` sees and controls, tagged with the entry and its owner
+// (request.owner). A new object, for the caller to unref.
+NMConnection* newConnection(const LinkRequest& request, const Profile& profile,
+                            const std::string& login);
 
 // The outcome of a dial that NetworkManager ended before the link came up, by the reason it
 // gave (NMActiveConnectionStateReason).

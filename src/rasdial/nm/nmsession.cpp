@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <csignal>
-#include <cstdio>
 #include <pwd.h>
+#include <cstdio>
 #include <unistd.h>
 #include <vector>
 
@@ -42,50 +42,6 @@ const char* entryOf(NMConnection* profile, bool anyOwner) {
     if (!entry || !owner) return nullptr;
     if (!anyOwner && std::to_string(getuid()) != owner) return nullptr;
     return entry;
-}
-
-NMConnection* newProfile(const LinkRequest& request, const Profile& profile) {
-    NMConnection* connection = nm_simple_connection_new();
-    NMSetting* general = nm_setting_connection_new();
-    char* uuid = nm_utils_uuid_generate();
-    g_object_set(general, NM_SETTING_CONNECTION_ID, request.entry.c_str(),
-                 NM_SETTING_CONNECTION_UUID, uuid, NM_SETTING_CONNECTION_TYPE,
-                 NM_SETTING_VPN_SETTING_NAME, NM_SETTING_CONNECTION_AUTOCONNECT, FALSE, nullptr);
-    g_free(uuid);
-    // Owned by the user: NetworkManager shows and lets control it to the user alone.
-    nm_setting_connection_add_permission(NM_SETTING_CONNECTION(general), "user",
-                                         loginName().c_str(), nullptr);
-    nm_connection_add_setting(connection, general);
-
-    NMSetting* vpn = nm_setting_vpn_new();
-    g_object_set(vpn, NM_SETTING_VPN_SERVICE_TYPE, PptpService, nullptr);
-    for (const auto& [key, value] : profile.vpnData)
-        nm_setting_vpn_add_data_item(NM_SETTING_VPN(vpn), key.c_str(), value.c_str());
-    nm_connection_add_setting(connection, vpn);
-
-    NMSetting* ip4 = nm_setting_ip4_config_new();
-    g_object_set(ip4, NM_SETTING_IP_CONFIG_METHOD, NM_SETTING_IP4_CONFIG_METHOD_AUTO,
-                 NM_SETTING_IP_CONFIG_NEVER_DEFAULT, gboolean(profile.neverDefault),
-                 NM_SETTING_IP_CONFIG_DNS_PRIORITY, profile.dnsPriority, nullptr);
-    nm_connection_add_setting(connection, ip4);
-    NMSetting* ip6 = nm_setting_ip6_config_new();
-    g_object_set(ip6, NM_SETTING_IP_CONFIG_METHOD, NM_SETTING_IP6_CONFIG_METHOD_AUTO, nullptr);
-    for (const Ipv6Prefix& prefix : profile.blockedIpv6) {
-        NMIPRoute* route = nm_ip_route_new(AF_INET6, prefix.address, prefix.length, nullptr, -1,
-                                           nullptr);
-        nm_ip_route_set_attribute(route, NM_IP_ROUTE_ATTRIBUTE_TYPE,
-                                  g_variant_new_string("unreachable"));
-        nm_setting_ip_config_add_route(NM_SETTING_IP_CONFIG(ip6), route);
-        nm_ip_route_unref(route);
-    }
-    nm_connection_add_setting(connection, ip6);
-
-    NMSetting* tags = nm_setting_user_new();
-    nm_setting_user_set_data(NM_SETTING_USER(tags), EntryKey, request.entry.c_str(), nullptr);
-    nm_setting_user_set_data(NM_SETTING_USER(tags), OwnerKey, std::to_string(getuid()).c_str(),
-                             nullptr);
-    nm_connection_add_setting(connection, tags);
-    return connection;
 }
 
 // The code for an error of a request to NetworkManager, said as a note.
@@ -298,7 +254,9 @@ int Session::dial(const ToolPaths& paths, const LinkRequest& request) {
     keepWatching(nm_secret_agent_old_get_context_busy_watcher(NM_SECRET_AGENT_OLD(agent)));
 
     // The profile: in NetworkManager's memory only, never started by itself.
-    NMConnection* connection = newProfile(request, profileFor(request, gateway));
+    LinkRequest owned = request;
+    owned.owner = getuid();
+    NMConnection* connection = newConnection(owned, profileFor(request, gateway), loginName());
     Call adding;
     nm_client_add_connection2(
         client_, nm_connection_to_dbus(connection, NM_CONNECTION_SERIALIZE_ALL),

@@ -1,6 +1,5 @@
 #include "dialguard.h"
 
-#include "linkfiles.h"
 #include "linkrequest.h"
 #include "sha256.h"
 
@@ -40,34 +39,15 @@ bool isHeld(int fd) {
 DialGuard::Outcome DialGuard::take(const std::string& entry) {
     const std::string path = lockPath(entry);
     if (path.empty()) return Outcome::Unavailable;
-    for (int tries = 0; tries < 8; ++tries) {
-        const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0) return Outcome::Unavailable;
-        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            close(fd);
-            return Outcome::Busy;
-        }
-        struct stat held, named;
-        if (fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 &&
-            held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
-            const std::string pid = std::to_string(getpid()) + '\n';
-            if (ftruncate(fd, 0) != 0 || pwrite(fd, pid.data(), pid.size(), 0) != ssize_t(pid.size())) {
-                close(fd);
-                return Outcome::Unavailable;
-            }
-            fd_ = fd;
-            path_ = path;
-            return Outcome::Held;
-        }
-        close(fd); // removed by the one before us: take the new file
+    switch (lock_.take(path)) {
+    case LockFile::Outcome::Held:
+        return lock_.write(std::to_string(getpid()) + '\n') ? Outcome::Held : Outcome::Unavailable;
+    case LockFile::Outcome::Busy:
+        return Outcome::Busy;
+    case LockFile::Outcome::Failed:
+        break;
     }
-    return Outcome::Busy;
-}
-
-DialGuard::~DialGuard() {
-    if (fd_ < 0) return;
-    unlink(path_.c_str());
-    close(fd_);
+    return Outcome::Unavailable;
 }
 
 bool endDialInProgress(const std::string& entry, int ms) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "linkfiles.h"
+
 #include <string>
 
 // A user's dial of an entry that is in progress, as the user's own tool sees it: the dialling
@@ -13,14 +15,9 @@ public:
     // Takes the entry's lock for this process. Unavailable: the user has no private runtime
     // folder; the dial goes on unguarded.
     Outcome take(const std::string& entry);
-    DialGuard() = default;
-    DialGuard(const DialGuard&) = delete;
-    DialGuard& operator=(const DialGuard&) = delete;
-    ~DialGuard();
 
 private:
-    int fd_ = -1;
-    std::string path_;
+    LockFile lock_;
 };
 
 // Ends this user's dial of the entry that is still in progress, if there is one: SIGTERM to
