@@ -138,15 +138,17 @@ Availability Session::availability() const {
     return offer;
 }
 
-NMActiveConnection* Session::activeLink(const std::string& entry, bool anyOwner) const {
+std::vector<NMActiveConnection*> Session::activeLinks(const std::string& entry,
+                                                     bool anyOwner) const {
+    std::vector<NMActiveConnection*> found;
     const GPtrArray* links = nm_client_get_active_connections(client_);
     for (guint i = 0; links && i < links->len; ++i) {
         auto* link = static_cast<NMActiveConnection*>(links->pdata[i]);
         const char* ours = entryOf(NM_CONNECTION(nm_active_connection_get_connection(link)), anyOwner);
         if (ours && entry == ours && nm_active_connection_get_state(link) <= NM_ACTIVE_CONNECTION_STATE_DEACTIVATING)
-            return link;
+            found.push_back(link);
     }
-    return nullptr;
+    return found;
 }
 
 bool Session::remove(NMRemoteConnection* profile) {
@@ -201,7 +203,7 @@ bool Session::deactivate(NMActiveConnection* link) {
 }
 
 int Session::dial(const ToolPaths& paths, const LinkRequest& request) {
-    if (NMActiveConnection* link = activeLink(request.entry, false)) {
+    for (NMActiveConnection* link : activeLinks(request.entry, false)) {
         if (nm_active_connection_get_state(link) != NM_ACTIVE_CONNECTION_STATE_ACTIVATED)
             return report(AlreadyDialing);
         say("You are already connected to " + request.entry + ".");
@@ -362,28 +364,30 @@ std::optional<int> Session::hangUp(const std::string& entry) {
     if (!nm_client_get_nm_running(client_)) return std::nullopt;
     // Root may hang up the entry's link of every user.
     const bool anyOwner = getuid() == 0;
-    bool found = false;
-    while (NMActiveConnection* link = activeLink(entry, anyOwner)) {
+    std::vector<NMActiveConnection*> links = activeLinks(entry, anyOwner);
+    bool ended = true;
+    for (NMActiveConnection* link : links) {
+        g_object_ref(link);
         NMRemoteConnection* profile = nm_active_connection_get_connection(link);
         if (profile) g_object_ref(profile);
-        found = true;
-        const bool ended = deactivate(link);
+        ended = deactivate(link) && ended;
         if (profile) {
             if (nm_client_get_connection_by_path(client_, nm_connection_get_path(NM_CONNECTION(profile))))
                 remove(profile);
             g_object_unref(profile);
         }
-        if (!ended) return report(TunnelFailed);
+        g_object_unref(link);
     }
     removeStaleProfiles();
-    if (!found) return std::nullopt;
-    return report(Success);
+    if (links.empty()) return std::nullopt;
+    return report(ended ? Success : TunnelFailed);
 }
 
 bool Session::isConnected(const std::string& entry) {
     if (!nm_client_get_nm_running(client_)) return false;
-    NMActiveConnection* link = activeLink(entry, false);
-    return link && nm_active_connection_get_state(link) == NM_ACTIVE_CONNECTION_STATE_ACTIVATED;
+    for (NMActiveConnection* link : activeLinks(entry, false))
+        if (nm_active_connection_get_state(link) == NM_ACTIVE_CONNECTION_STATE_ACTIVATED) return true;
+    return false;
 }
 
 } // namespace rasdial::nm

@@ -45,7 +45,8 @@ private:
     bool await(Call& call, int ms);
     void keepWatching(GObject* watcher);
     bool waitUntil(const std::function<bool()>& done, int ms);
-    NMActiveConnection* activeLink(const std::string& entry, bool anyOwner) const;
+    // The entry's links that are up or on their way, this user's (or every user's).
+    std::vector<NMActiveConnection*> activeLinks(const std::string& entry, bool anyOwner) const;
     void removeStaleProfiles();
     bool remove(NMRemoteConnection* profile);
     bool deactivate(NMActiveConnection* link);
