@@ -302,7 +302,7 @@ waitfor 10 test -e /tmp/.X11-unix/X5
 x() { cli env DISPLAY=:5 "$@"; }
 # connector LOG: starts it and waits for its window; "$window" and its corner X, Y are set.
 connector() {
-    as_tester env DISPLAY=:5 miravon-vpn 2>"$1" &
+    as_tester env DISPLAY=:5 miravon-vpn --log-to-stderr 2>"$1" &
     window=$(x timeout 60 xdotool search --sync --onlyvisible --name MiravonVPN | head -n 1)
     eval "$(x xdotool getwindowgeometry --shell "$window")"
 }
