@@ -6,6 +6,8 @@
 
 #include "libnm.h"
 #include <glib-unix.h>
+#include <systemd/sd-daemon.h>
+#include <systemd/sd-login.h>
 
 #include <algorithm>
 #include <csignal>
@@ -142,6 +144,9 @@ Availability Session::availability() const {
     offer.pptpPlugin = nm_vpn_plugin_info_list_find_by_service(plugins, PptpService) != nullptr;
     g_slist_free_full(plugins, g_object_unref);
     offer.primaryConnection = nm_client_get_primary_connection(client_) != nullptr;
+    // As NetworkManager asks logind, where logind runs.
+    offer.userSession = getuid() == 0 || sd_booted() <= 0 ||
+                        sd_uid_get_sessions(getuid(), 0, nullptr) > 0;
     return offer;
 }
 
