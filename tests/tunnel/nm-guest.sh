@@ -232,30 +232,33 @@ resolved_state >/tmp/resolved.before
 ip route show >/tmp/routes4.before
 ip -6 route show >/tmp/routes6.before
 
-# capture NAME FILTER: starts counting the packets that leave through eth1 and match the
-# filter; captured NAME: stops and gives their number.
+# capture FILE FILTER: starts writing down, one line each, the packets that leave through eth1
+# and match the filter; captured: stops (in this shell).
 capture() {
-    tcpdump -i eth1 -Q out -n -l "$2" >"/tmp/$1.packets" 2>"/tmp/$1.tcpdump" &
-    echo $! >"/tmp/$1.pid"
-    waitfor 10 grep -q 'listening on' "/tmp/$1.tcpdump"
+    tcpdump -i eth1 -Q out -n -l "$2" >"$1" 2>"$1.tcpdump" &
+    capturing=$!
+    waitfor 10 grep -q 'listening on' "$1.tcpdump"
 }
 captured() {
     sleep 0.5
-    kill -INT "$(cat "/tmp/$1.pid")" 2>/dev/null
-    waitfor 5 bash -c "! kill -0 $(cat "/tmp/$1.pid")"
-    wc -l <"/tmp/$1.packets"
+    kill -INT "$capturing"
+    wait "$capturing"
 }
-# Outgoing IPv6 that is not neighbour discovery or multicast listener traffic: what a program
-# sends (TCP, UDP, echo requests).
-ipv6_traffic='ip6 and (not icmp6 or ip6[40] == 128)'
-# probe_ipv6: tries IPv6 to srv (the lookup page and a ping); the packets that left eth1.
+# none FILE: whether the file is empty; shows its start when not.
+none() { [ ! -s "$1" ] || { echo "$(wc -l <"$1") lines: $(head -n 2 "$1")"; return 1; }; }
+# Outgoing IPv6 beyond the link: to neither link-local nor multicast addresses, and not
+# neighbour discovery: what a program sends (TCP, UDP, echo requests).
+ipv6_traffic='ip6 and not dst net fe80::/10 and not dst net ff00::/8 and (not icmp6 or ip6[40] == 128)'
+# probe_ipv6 FILE: tries IPv6 to srv (the lookup page and a ping); the packets that left
+# through eth1 in FILE, the lookup page's answer in /tmp/lookup6.txt.
 probe_ipv6() {
-    capture ipv6 "$ipv6_traffic"
+    capture "$1" "$ipv6_traffic"
     lookup6 >/tmp/lookup6.txt
     ping -6 -c 2 -i 0.3 -W 1 2001:db8:80::80 >/dev/null 2>&1
-    captured ipv6
+    captured
 }
-check "IPv6 sent through eth1 is seen there (the measure works)" test "$(probe_ipv6)" -gt 0
+probe_ipv6 "$out/ipv6-before.txt"
+check "IPv6 sent through eth1 is seen there (the measure works)" test -s "$out/ipv6-before.txt"
 
 # The password's watch, as root: every command line and environment, and every file under the
 # folders NetworkManager, the session and the dial use, read over and over.
@@ -268,6 +271,7 @@ watch_password() {
             grep -laE 'mv202[6]' /proc/[0-9]*/cmdline /proc/[0-9]*/environ >>/tmp/password-seen 2>/dev/null
             grep -rlaE --devices=skip 'mv202[6]' /etc/NetworkManager /run /tmp /home >>/tmp/password-seen 2>/dev/null
             echo >>/tmp/password-rounds
+            sleep 0.2
         done
     ) &
     watcher=$!
@@ -288,7 +292,7 @@ password_unseen() {
 
 # --- While a link is up, and once it is down again. LABEL names the path in the check lines.
 pppdevice() { ip -o link show type ppp | awk -F': ' '{ print $2; exit }'; }
-tunnel_address() { ip -o -4 addr show type ppp | awk '{ print $4; exit }' | cut -d/ -f1; }
+tunnel_address() { ip -o -4 addr show dev "$(pppdevice)" 2>/dev/null | awk '{ print $4; exit }'; }
 resolves() { getent hosts "$1" >/dev/null; }
 up_checks() {
     local label=$1 device address
@@ -301,9 +305,8 @@ up_checks() {
     check "$label: up: names resolve through the tunnel's name server" waitfor 5 resolves secret.miravon.test
     resolvectl status >"$out/$label-resolved-up.txt" 2>&1
     check "$label: up: IPv6 to srv has no route" bash -c "! ip -6 route get 2001:db8:80::80"
-    local leaked
-    leaked=$(probe_ipv6)
-    check "$label: up: no IPv6 packet leaves through eth1 (lookup page and ping tried)" equal "$leaked" 0
+    probe_ipv6 "$out/$label-ipv6-up.txt"
+    check "$label: up: no IPv6 packet leaves through eth1 (lookup page and ping tried)" none "$out/$label-ipv6-up.txt"
     check "$label: up: the IPv6 lookup fails" equal "$(cat /tmp/lookup6.txt)" ""
 }
 # down_checks LABEL: after a hang-up or a drop, what the link changed is back as it was.
@@ -314,7 +317,9 @@ down_checks() {
     check "$label: no pppd and no pptp left" waitfor 5 bash -c "! pgrep -x pptp && ! pgrep -x pppd"
     check "$label: default routes as before" bash -c \
         "diff <(ip route show default) /tmp/default4 && diff <(ip -6 route show default) /tmp/default6"
-    check "$label: IPv4 routes as before" diff /tmp/routes4.before <(ip route show)
+    # pptp's own host route to the server is known to stay behind (pptp(8), ROUTING).
+    check "$label: IPv4 routes as before, pptp's host route to the server aside" diff /tmp/routes4.before \
+        <(ip route show | grep -vE '^203\.0\.113\.[0-9]+ via 192\.0\.2\.1 dev eth1 src 192\.0\.2\.2 $')
     check "$label: IPv6 routes as before, nothing left behind" diff /tmp/routes6.before <(ip -6 route show)
     check "$label: resolved's name servers and domains as before" waitfor 5 bash -c \
         "diff /tmp/resolved.before <($(declare -f resolved_state); resolved_state)"
@@ -340,6 +345,7 @@ up_checks nmcli
 as_user nmcli connection down id baseline >/dev/null 2>&1
 say "     (down in $took s)"
 down_checks "nmcli: down"
+say "     (pptp's host route after the link: $(ip route show 203.0.113.10 | tr -s ' '))"
 printf 'vpn.secrets.password:wrong\n' |
     as_user nmcli connection up id baseline passwd-file /dev/stdin >"$out/nmcli-wrong.txt" 2>&1
 status=$?
@@ -425,6 +431,20 @@ profile_checks() {
          ip -6 route show type unreachable | grep -q '^unreachable 8000::/1 '"
 }
 
+# clean_slate: hangs up whatever an earlier check left behind (and says so), so that each part
+# starts from the machine's own state.
+clean_slate() {
+    nothing_up && return
+    as_user rasdial "$entry" /d >/dev/null 2>&1
+    waitfor 5 nothing_up && { say "     (an earlier check left a link: hung up)"; return; }
+    say "     (an earlier check left: $(pppdevice) $(profiles) profile(s) $(pgrep -c -x pppd) pppd; removed)"
+    nmcli -t -f UUID,NAME connection show | awk -F: -v e="$entry" '$2 == e { print $1 }' |
+        xargs -r -n 1 nmcli connection delete uuid >/dev/null 2>&1
+    pkill -x pptp
+    pkill -x pppd
+    waitfor 10 nothing_up
+}
+
 # suite LABEL VIA PATH WRONG [short]: the dial tool's checks with RASDIAL_VIA=VIA; PATH is the
 # way rasdial must say it dials ("NetworkManager" or "pppd"), WRONG the code of a wrong
 # password. "short": dial, hang-up and a wrong password only.
@@ -432,6 +452,7 @@ suite() {
     local label=$1 path=$3 wrong=$4 short=${5:-} nm=
     via=$2
     [ "$path" = NetworkManager ] && nm=yes
+    clean_slate
     book 203.0.113.10 3 60
 
     # A dial with the password on standard input while the password is watched for.
@@ -464,11 +485,12 @@ suite() {
 
     # Servers that cannot be reached: one attempt, although the entry redials three times.
     book 203.0.113.99 3 1
-    capture syn 'tcp dst port 1723 and tcp[tcpflags] & tcp-syn != 0'
+    capture /tmp/syn.txt 'tcp dst port 1723 and tcp[tcpflags] & tcp-syn != 0'
     dial "$label-silent" "$entry" miravon "$password"
     outcome "$label: a server that does not answer: 800 within 15 s" "$label-silent" 800 15
+    captured
     check "$label: a server that does not answer: one attempt" \
-        equal "$(captured syn >/dev/null; awk '{ print $3 }' /tmp/syn.packets | sort -u | wc -l)" 1
+        equal "$(awk '{ print $3 }' /tmp/syn.txt | sort -u | wc -l)" 1
     book nowhere.miravon.test 3 1
     dial "$label-noname" "$entry" miravon "$password"
     outcome "$label: a name that does not resolve: 868 within 5 s" "$label-noname" 868 5
@@ -544,12 +566,14 @@ via=networkmanager
 dial NM-stopped-forced "$entry" miravon "$password"
 refused "NM-stopped: RASDIAL_VIA=networkmanager fails with a Remote Access error within 5 s" NM-stopped-forced 5
 check "NM-stopped: and leaves nothing" nothing_left
+clean_slate
 systemctl start NetworkManager
 waitfor 60 primary
 check "NetworkManager back, the uplink primary again" primary
 
 # --- A user without a session is refused, whichever way.
 section "a user without a session"
+clean_slate
 for via in "" networkmanager helper; do
     name=other${via:+-$via}
     started=$(now)
@@ -566,6 +590,7 @@ via=
 # is compiled in as 127.0.0.1:8660, forwarded to the "internet" host, so the lookup page sees
 # whatever address the routes give the forwarder.
 section "the connector"
+clean_slate
 book 203.0.113.10 3 60
 socat TCP-LISTEN:8660,bind=127.0.0.1,fork,reuseaddr TCP:198.51.100.80:8660 &
 Xvfb :5 -screen 0 1024x768x24 -nolisten tcp -ac >/tmp/xvfb.log 2>&1 &
