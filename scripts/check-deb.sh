@@ -24,9 +24,10 @@ done
 actual=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }' | sort)
 # The dial tool comes with the polkit action that lets pkexec run it as root.
 policy=/usr/share/polkit-1/actions/net.miravon.rasdial.policy
-grep -q '^add_executable(rasdial ' src/CMakeLists.txt &&
+grep -q '^add_executable(rasdial ' src/rasdial/CMakeLists.txt &&
     expected+=(/usr/bin/rasdial /usr/libexec/miravon-vpn/rasdial-helper "$policy"
-               /usr/share/man/man1/rasdial.1.gz /etc/ppp/ip-up.d/miravon-vpn)
+               /usr/share/man/man1/rasdial.1.gz /etc/ppp/ip-up.d/miravon-vpn
+               /etc/ppp/ip-down.d/miravon-vpn)
 wanted=$(printf '%s\n' "${expected[@]}" | sort)
 if [ "$actual" != "$wanted" ]; then
     echo "package files differ (< in the package, > expected):"

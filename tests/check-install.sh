@@ -23,7 +23,7 @@ policy=usr/share/polkit-1/actions/net.miravon.rasdial.policy
 helper=usr/libexec/miravon-vpn/rasdial-helper
 [ "$with_rasdial" = --with-rasdial ] &&
     expected+=(usr/bin/rasdial "$helper" "$policy" usr/share/man/man1/rasdial.1.gz
-               etc/ppp/ip-up.d/miravon-vpn)
+               etc/ppp/ip-up.d/miravon-vpn etc/ppp/ip-down.d/miravon-vpn)
 actual=$(cd "$root" && find . -type f -printf '%P\n' | sort)
 wanted=$(printf '%s\n' "${expected[@]}" | sort)
 if [ "$actual" != "$wanted" ]; then

@@ -1,9 +1,14 @@
 // The dial tool's rules: its command line, the server check, link names, pppd's options, and
 // the request its privileged part reads.
+// GLib before Qt, whose "signals" keyword its headers use as a name.
+#include "libnm.h"
+
 #include "arguments.h"
 #include "connectorentry.h"
 #include "entryrequest.h"
 #include "linkrequest.h"
+#include "nmprofile.h"
+#include "pathchoice.h"
 #include "passwordinput.h"
 #include "pppdoptions.h"
 #include "rasdialerrors.h"
@@ -274,6 +279,127 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, output);
         QTEST(codeForPppdExit(status, output.toStdString()), "code");
+    }
+
+    // NetworkManager's PPTP plugin is given the link the helper gives pppd.
+    void networkManagerProfile_data() {
+        QTest::addColumn<QString>("options");
+        QTest::addColumn<int>("encryption");
+        QTest::addColumn<QStringList>("expected"); // after gateway, user and password-flags
+        QTest::addColumn<bool>("defaultRoute");
+        const QStringList tail{"nobsdcomp=yes", "nodeflate=yes", "lcp-echo-interval=30",
+                               "lcp-echo-failure=5"};
+        QTest::newRow("connector's entry")
+            << "0x3D0D0310" << 3
+            << QStringList{"require-mppe=yes", "refuse-eap=yes", "refuse-pap=yes",
+                           "refuse-chap=yes"} + tail
+            << true;
+        QTest::newRow("own default route, no encryption, MS-CHAP v2 only")
+            << "0x20000000" << 0
+            << QStringList{"refuse-eap=yes", "refuse-pap=yes", "refuse-chap=yes",
+                           "refuse-mschap=yes"} + tail
+            << false;
+        QTest::newRow("strongest encryption")
+            << "0x00000000" << 2
+            << QStringList{"require-mppe-128=yes", "refuse-eap=yes", "refuse-pap=yes",
+                           "refuse-chap=yes"} + tail
+            << false;
+        QTest::newRow("PAP and CHAP only, unencrypted")
+            << "0x08040000" << 0
+            << QStringList{"refuse-eap=yes", "refuse-mschap=yes", "refuse-mschapv2=yes"} + tail
+            << false;
+    }
+    void networkManagerProfile() {
+        QFETCH(QString, options);
+        QFETCH(int, encryption);
+        QFETCH(bool, defaultRoute);
+        phonebook::Entry entry = connectorEntry(QStringLiteral("vpn.example.com"));
+        entry.set(QStringLiteral("dwfOptions"), options);
+        entry.set(QStringLiteral("dwEncryptionType"), QString::number(encryption));
+        const auto request = dialRequest(entry, "user name", "hunter7x");
+        QVERIFY(request);
+        const nm::Profile profile = nm::profileFor(*request, "203.0.113.10");
+        QStringList data;
+        for (const auto& [key, value] : profile.vpnData)
+            data << QString::fromStdString(key + '=' + value);
+        // The address the tool resolved and knocked at; the password only through the agent.
+        QCOMPARE(data.mid(0, 3),
+                 (QStringList{"gateway=203.0.113.10", "user=user name", "password-flags=2"}));
+        QTEST(data.mid(3), "expected");
+        QVERIFY(!data.join(u' ').contains(QLatin1String("hunter7x")));
+        QCOMPARE(profile.neverDefault, !defaultRoute);
+        // The tunnel's name servers alone, and no IPv6 around it, only with its default route.
+        QCOMPARE(profile.dnsPriority < 0, defaultRoute);
+        QStringList blocked;
+        for (const nm::Ipv6Prefix& prefix : profile.blockedIpv6)
+            blocked << QStringLiteral("%1/%2").arg(prefix.address).arg(prefix.length);
+        QCOMPARE(blocked, defaultRoute ? (QStringList{"::/1", "8000::/1"}) : QStringList());
+
+        // As NetworkManager takes it: valid by libnm's own rules, the user's alone, tagged.
+        auto owned = *request;
+        owned.owner = 1000;
+        NMConnection* connection = nm::newConnection(owned, profile, "someone");
+        GError* error = nullptr;
+        QVERIFY2(nm_connection_verify(connection, &error), error ? error->message : "");
+        NMSettingConnection* general = nm_connection_get_setting_connection(connection);
+        QVERIFY(!nm_setting_connection_get_autoconnect(general));
+        QVERIFY(nm_setting_connection_permissions_user_allowed(general, "someone"));
+        QVERIFY(!nm_setting_connection_permissions_user_allowed(general, "other"));
+        auto* tags = NM_SETTING_USER(nm_connection_get_setting(connection, NM_TYPE_SETTING_USER));
+        QCOMPARE(nm_setting_user_get_data(tags, nm::EntryKey), request->entry.c_str());
+        QCOMPARE(nm_setting_user_get_data(tags, nm::OwnerKey), "1000");
+        NMSettingVpn* vpn = nm_connection_get_setting_vpn(connection);
+        QVERIFY(!nm_setting_vpn_get_secret(vpn, "password"));
+        QCOMPARE(nm_setting_ip_config_get_num_routes(nm_connection_get_setting_ip6_config(connection)),
+                 guint(blocked.size()));
+        g_object_unref(connection);
+    }
+
+    void networkManagerFailure_data() {
+        QTest::addColumn<unsigned>("reason"); // NMActiveConnectionStateReason
+        QTest::addColumn<int>("code");
+        QTest::newRow("unknown: PPP ended, the password may or may not be at fault") << 0u << 734;
+        QTest::newRow("hung up while dialling") << 2u << 631;
+        QTest::newRow("profile removed while dialling") << 11u << 631;
+        QTest::newRow("invalid secrets") << 10u << 691;
+        QTest::newRow("no secrets") << 9u << 800;
+        QTest::newRow("plugin failed to start") << 8u << 800;
+        QTest::newRow("timed out") << 6u << 800;
+    }
+    void networkManagerFailure() {
+        QFETCH(unsigned, reason);
+        QTEST(nm::codeForFailure(reason), "code");
+        QVERIFY(!nm::reasonText(reason).empty());
+    }
+
+    void pathChoice_data() {
+        QTest::addColumn<QString>("via");
+        QTest::addColumn<int>("offer"); // -1 no system bus; else bits: running, plugin, primary
+        QTest::addColumn<QString>("path"); // "nm", "helper" or "refused"
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("NetworkManager owns the network") << "" << 7 << "nm" << "owns the network";
+        QTest::newRow("no system bus") << "" << -1 << "helper" << "system bus";
+        QTest::newRow("NetworkManager does not run") << "" << 6 << "helper" << "does not run";
+        QTest::newRow("no PPTP plugin") << "" << 5 << "helper" << "network-manager-pptp";
+        QTest::newRow("no primary connection") << "" << 3 << "helper" << "primary connection";
+        QTest::newRow("helper asked for") << "helper" << 7 << "helper" << "RASDIAL_VIA=helper";
+        QTest::newRow("NetworkManager asked for")
+            << "networkmanager" << 7 << "nm" << "RASDIAL_VIA=networkmanager";
+        QTest::newRow("NetworkManager asked for, cannot dial")
+            << "networkmanager" << 5 << "refused" << "network-manager-pptp";
+    }
+    void pathChoice() {
+        QFETCH(QString, via);
+        QFETCH(int, offer);
+        const auto parsed = parseVia(via.toUtf8().constData());
+        QVERIFY(parsed);
+        std::optional<nm::Availability> availability;
+        if (offer >= 0) availability = nm::Availability{bool(offer & 1), bool(offer & 2), bool(offer & 4)};
+        const PathChoice choice = choosePath(*parsed, availability);
+        QTEST(QString(choice.refused ? "refused" : choice.networkManager ? "nm" : "helper"), "path");
+        QFETCH(QString, reason);
+        QVERIFY2(QString::fromStdString(choice.reason).contains(reason), choice.reason.c_str());
+        QVERIFY(!parseVia("NetworkManager"));
     }
 
     void passwordLine_data() {

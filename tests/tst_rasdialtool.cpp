@@ -68,6 +68,9 @@ struct World {
 
     World() {
         QDir(dir.path()).mkpath(QStringLiteral("run"));
+        QDir(dir.path()).mkpath(QStringLiteral("runtime"));
+        QFile::setPermissions(path("runtime"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                   QFileDevice::ExeOwner);
         QFile::copy(QStringLiteral(FAKE_PPPD), path("pppd"));
         QFile pptp(path("pptp"));
         pptp.open(QIODevice::WriteOnly);
@@ -113,6 +116,7 @@ struct World {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("RASDIAL_SIMULATOR"));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), path("config"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), path("runtime"));
         env.insert(QStringLiteral("RASDIAL_TEST_PPPD"), path("pppd"));
         env.insert(QStringLiteral("RASDIAL_TEST_PPTP"), path("pptp"));
         env.insert(QStringLiteral("RASDIAL_TEST_RUNDIR"), path("run"));
@@ -272,6 +276,29 @@ private slots:
         close(theirs);
     }
 
+    // The connector gives up on a dial and hangs up: the dial still in progress ends, nothing
+    // comes up after the hang-up, and a second dial meanwhile is refused.
+    void hangUpEndsADialInProgress() {
+        World world;
+        world.behave("dialling");
+        QProcess dialling;
+        dialling.setProcessEnvironment(world.environment());
+        dialling.start(QStringLiteral(RASDIAL_TESTHOOKS), {Entry, "user", Password});
+        QTRY_VERIFY(QFile::exists(world.path("DIALLING")));
+        const pid_t pppd = readAll(world.path("DIALLING")).split('\n')[0].toInt();
+        QCOMPARE(world.run({Entry, "user", Password}).status, 756 & 0xFF);
+
+        const auto hangUp = world.run({Entry, "/d"});
+        QCOMPARE(hangUp.status, 0);
+        QVERIFY2(hangUp.out.contains("Command completed successfully."), qPrintable(hangUp.out));
+        QVERIFY(dialling.waitForFinished(5000));
+        QCOMPARE(dialling.exitCode(), 631 & 0xFF);
+        QVERIFY(dialling.readAllStandardOutput().contains("Remote Access error 631 - "));
+        QVERIFY(pppd > 0 && ::kill(pppd, 0) != 0);
+        QCOMPARE(readAll(world.path("RUNS")).count('\n'), 1);
+        QCOMPARE(world.run({Entry, "/d"}).status, 668 & 0xFF);
+    }
+
     void pidFileOfAnotherProcessIsNotObeyed() {
         World world;
         QProcess sleeper;
@@ -315,7 +342,7 @@ private slots:
         QTest::addColumn<QString>("entry");
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("note"); // on standard error
-        QTest::addColumn<int>("runs");     // of pppd: the entry allows one redial
+        QTest::addColumn<int>("runs");     // of pppd: one, although the entry allows a redial
         QTest::newRow("no such entry") << ""
                                        << "其他" << 623 << "" << 0;
         QTest::newRow("phonebook unreadable") << "unreadable" << Entry << 621 << "cannot read" << 0;
@@ -326,9 +353,9 @@ private slots:
             << "fail 19" << Entry << 691 << "pppd: authentication failed" << 1;
         QTest::newRow("refused, then the server closed the call: no redial")
             << "refused 16" << Entry << 691 << "MS-CHAP authentication failed" << 1;
-        QTest::newRow("negotiation failed: redialled")
-            << "fail 10" << Entry << 800 << "attempt 2 of 2" << 2;
-        QTest::newRow("nothing listens at the server's port: redialled, pppd never started")
+        QTest::newRow("negotiation failed: no redial")
+            << "fail 10" << Entry << 800 << "pppd: the PPP negotiation failed" << 1;
+        QTest::newRow("nothing listens at the server's port: pppd never started")
             << "closed port" << Entry << 800 << "does not answer on TCP port" << 0;
         QTest::newRow("the server's port answers") << "open port" << Entry << 0 << "" << 1;
     }

@@ -9,7 +9,9 @@
 //   behaviour     read, optional: "up" (default), "fail N" (exit N without a link), "refused N"
 //                 (say that our authentication failed, as pppd does, and exit N),
 //                 "hold" (up, but first say "ready" on the FIFO "ready" and wait until a byte
-//                 arrives on the FIFO "go"), "stubborn" (up, and ignores SIGTERM)
+//                 arrives on the FIFO "go"), "stubborn" (up, and ignores SIGTERM), "dialling"
+//                 (never comes up: writes its pid to DIALLING instead of its pid file, and
+//                 waits for SIGTERM, so that only the helper's caller giving up can end it)
 // Like pppd with "updetach", it returns once the "link" is up and leaves a daemon behind,
 // which waits without using the processor until it is signalled.
 #include <csignal>
@@ -74,6 +76,17 @@ int main(int argc, char* argv[]) {
         if (behaviour == "refused") std::printf("MS-CHAP authentication failed: E=691\n");
         return status;
     }
+    sigset_t term;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    sigprocmask(SIG_BLOCK, &term, nullptr);
+    int signal = 0;
+    if (behaviour == "dialling") {
+        writePid(dir + "/DIALLING", getpid());
+        sigwait(&term, &signal);
+        unlink((dir + "/DIALLING").c_str());
+        return 5;
+    }
     const std::string pidFile = dir + "/run/ppp-" + link + ".pid";
     writePid(pidFile, getpid());
     if (behaviour == "hold") {
@@ -86,10 +99,6 @@ int main(int argc, char* argv[]) {
         close(go);
     }
 
-    sigset_t term;
-    sigemptyset(&term);
-    sigaddset(&term, SIGTERM);
-    sigprocmask(SIG_BLOCK, &term, nullptr);
     const pid_t daemon = fork();
     if (daemon < 0) return 1;
     if (daemon > 0) {
@@ -104,7 +113,6 @@ int main(int argc, char* argv[]) {
         for (;;)
             sigsuspend(&term); // SIGTERM stays blocked: only SIGKILL ends it
     }
-    int signal = 0;
     sigwait(&term, &signal);
     unlink(pidFile.c_str());
     return 5;

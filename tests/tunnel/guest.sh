@@ -159,16 +159,14 @@ for try in 1 2 3; do
 done
 
 # --- Servers that cannot be reached.
-phonebook "$book" 203.0.113.99 0 60
+# One attempt per dial, although the entry asks for 3 redials: whoever started the tool gives
+# up on its own time.
+phonebook "$book" 203.0.113.99 3 2
 rasdial-run silent "$entry" miravon mv2026
-[ "$status" = $((800 % 256)) ] && awk -v t="$took" 'BEGIN { exit !(t <= 20) }' &&
-    pass "a server that does not answer: 800 within the tool's limit" "${took} s" ||
-    fail "a server that does not answer: 800 within the tool's limit" "status $status, ${took} s"
-phonebook "$book" 203.0.113.99 1 2
-rasdial-run silent2 "$entry" miravon mv2026
-[ "$status" = $((800 % 256)) ] && [ "$(grep -c 'does not answer' "$out/silent2.err")" = 2 ] &&
-    pass "a dial that never came up is redialled as the entry says" "${took} s" ||
-    fail "a dial that never came up is redialled as the entry says" "status $status, ${took} s"
+[ "$status" = $((800 % 256)) ] && awk -v t="$took" 'BEGIN { exit !(t <= 15) }' &&
+    [ "$(grep -c 'does not answer' "$out/silent.err")" = 1 ] &&
+    pass "a server that does not answer: 800 within 15 s, one attempt" "${took} s" ||
+    fail "a server that does not answer: 800 within 15 s, one attempt" "status $status, ${took} s"
 phonebook "$book" nowhere.miravon.test 3 60
 rasdial-run noname "$entry" miravon mv2026
 [ "$status" = $((868 % 256)) ] && awk -v t="$took" 'BEGIN { exit !(t <= 3) }' &&

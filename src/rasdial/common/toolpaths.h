@@ -23,6 +23,8 @@ struct ToolPaths {
     bool alwaysElevate = false; // use pkexec even when already root (tests)
     bool requireRoot = true;    // the privileged part refuses to run as anyone else
     bool testHooks = false;
+    // Whether NetworkManager is asked at all: the tests' copy never reaches a real one.
+    bool networkManager = true;
     // How long the privileged part waits for its caller's request, for a caller's full pipe
     // and for pppd to end after SIGTERM.
     int patienceSeconds = 5;

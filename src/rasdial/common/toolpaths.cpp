@@ -32,6 +32,7 @@ ToolPaths makePaths() {
         paths.patienceSeconds = std::atoi(patience);
     paths.requireRoot = false;
     paths.testHooks = true;
+    paths.networkManager = false;
 #endif
     return paths;
 }

@@ -16,6 +16,7 @@ enum Code : int {
     UserDisconnection = 631,
     NotConnected = 668,
     AuthenticationFailed = 691,
+    PppTerminated = 734, // PPP ended while the link was being set up: the reason is not known
     AlreadyDialing = 756,
     TunnelFailed = 800, // also: the server does not answer
     NameNotResolved = 868,

@@ -1,6 +1,6 @@
 #include "pppdoptions.h"
 
-#include "platform/raslayout.h"
+#include "ppppolicy.h"
 #include "rasdialerrors.h"
 #include "sha256.h"
 
@@ -34,7 +34,6 @@ std::string pppdSecrets(const LinkRequest& request, const std::string& pptpProgr
 }
 
 std::vector<std::string> pppdArguments(const LinkRequest& request, const std::string& secretsFile) {
-    using namespace ras;
     std::vector<std::string> args{
         "file", secretsFile, "linkname", linkName(request.owner, request.entry),
         // Tells pppd's hooks that the link is ours (the systemd-resolved one acts on ours only).
@@ -44,33 +43,30 @@ std::vector<std::string> pppdArguments(const LinkRequest& request, const std::st
         // The server does not authenticate to us; we never use EAP.
         "noauth", "refuse-eap"};
 
-    // pppd cannot ask for encryption without insisting on it: optional encryption is dialled
-    // as required, so a link is never left unencrypted without the user knowing.
-    const bool mppe = request.encryption != ET_None;
-    if (request.encryption == ET_RequireMax)
+    const PppPolicy policy = pppPolicy(request);
+    switch (policy.encryption) {
+    case Encryption::Strong128:
         args.push_back("require-mppe-128");
-    else if (mppe)
+        break;
+    case Encryption::Any:
         args.push_back("require-mppe");
-    else
+        break;
+    case Encryption::None:
         args.push_back("nomppe");
-
-    // The entry names the protocols it allows; none named means all. MPPE's keys come only
-    // from MS-CHAP, so PAP and CHAP are refused when encryption is required.
-    const std::uint32_t auth = RASEO_RequirePAP | RASEO_RequireSPAP | RASEO_RequireCHAP |
-                               RASEO_RequireMsCHAP | RASEO_RequireMsCHAP2;
-    const bool all = !(request.options & auth);
-    const auto allows = [&](std::uint32_t bit) { return all || (request.options & bit); };
-    if (mppe || !allows(RASEO_RequirePAP)) args.push_back("refuse-pap");
-    if (mppe || !allows(RASEO_RequireCHAP)) args.push_back("refuse-chap");
-    if (!allows(RASEO_RequireMsCHAP)) args.push_back("refuse-mschap");
-    if (!allows(RASEO_RequireMsCHAP2)) args.push_back("refuse-mschap-v2");
+        break;
+    }
+    if (policy.refusePap) args.push_back("refuse-pap");
+    if (policy.refuseChap) args.push_back("refuse-chap");
+    if (policy.refuseMsChap) args.push_back("refuse-mschap");
+    if (policy.refuseMsChapV2) args.push_back("refuse-mschap-v2");
 
     // Compression schemes of Linux pppd that Windows servers do not speak.
     args.insert(args.end(), {"nobsdcomp", "nodeflate"});
-    if (request.options & RASEO_RemoteDefaultGateway)
+    if (policy.defaultRoute)
         args.insert(args.end(), {"defaultroute", "replacedefaultroute"});
     args.insert(args.end(),
-                {"usepeerdns", "noipv6", "lcp-echo-interval", "30", "lcp-echo-failure", "5",
+                {"usepeerdns", "noipv6", "lcp-echo-interval", std::to_string(LcpEchoInterval),
+                 "lcp-echo-failure", std::to_string(LcpEchoFailure),
                  // The server gives our address: no look-up of our own host name, which
                  // stalls for as long as the name servers take when it is not in /etc/hosts.
                  "noipdefault",
@@ -78,12 +74,8 @@ std::vector<std::string> pppdArguments(const LinkRequest& request, const std::st
                  // would wait 5 s for it when hung up; pptp ends by itself once the link has.
                  "child-timeout", "1"});
     // No "persist": a link that drops stays down, so that the connector sees the drop and
-    // nothing dials again behind its back. The tool itself redials a dial that never came up.
+    // nothing dials again behind its back.
     return args;
-}
-
-int dialAttempts(const LinkRequest& request) {
-    return int(request.redialCount) + 1; // the request reader bounds redialCount
 }
 
 bool saysAuthenticationFailed(std::string_view pppdOutput) {

@@ -30,6 +30,9 @@ std::string errorLine(int code) {
                "you provided is not recognized, or the selected authentication protocol is not "
                "permitted on the remote access server.";
         break;
+    case PppTerminated:
+        text = "The PPP link control protocol was terminated.";
+        break;
     case AlreadyDialing:
         text = "This connection is already being dialed.";
         break;

@@ -1,8 +1,11 @@
 #include "frontend.h"
 
+#include "dialguard.h"
 #include "entryrequest.h"
-#include "linkcontrol.h"
+#include "helperpath.h"
+#include "nmsession.h"
 #include "passwordinput.h"
+#include "pathchoice.h"
 #include "rasdialerrors.h"
 #include "simulator.h"
 
@@ -23,6 +26,9 @@ namespace {
 
 // How long "rasdial ENTRY USER *" waits for the password on a pipe.
 constexpr int PasswordInputSeconds = 10;
+// How long a hang-up waits for a dial in progress to end: the dialling tool hangs up what it
+// started (pppd's own SIGTERM grace, or NetworkManager's hang-up) before it ends.
+constexpr int DialEndMs = 8000;
 
 // Says the outcome and gives the process's exit status for it.
 int finish(int code) {
@@ -49,73 +55,24 @@ int readPhonebook(phonebook::Book* book) {
     return Success;
 }
 
-// Starts the privileged part with the request on its standard input and waits for it; it
-// prints its own outcome. Its environment is ours to choose: nothing of the caller's.
-int runPrivileged(const ToolPaths& paths, const std::string& self, const LinkRequest& request) {
-    std::vector<std::string> args;
-    if (geteuid() != 0 || paths.alwaysElevate) {
-        if (access(paths.pkexec.c_str(), X_OK) != 0) {
-            note("dialling needs root, and " + paths.pkexec +
-                 " is missing: install the package pkexec (policykit-1), or run rasdial as root");
-            return finish(AccessDenied);
-        }
-        args.push_back(paths.pkexec);
-    }
-    args.push_back(helperPath(paths, self));
-    std::vector<char*> argv = execArray(args);
-    std::vector<std::string> environment = privilegedEnvironment();
-    std::vector<char*> envp = execArray(environment);
-
-    int input[2];
-    if (pipe2(input, O_CLOEXEC) != 0) return finish(TunnelFailed);
-    const pid_t child = fork();
-    if (child == 0) {
-        dup2(input[0], 0);
-        execve(argv[0], argv.data(), envp.data());
-        _exit(127);
-    }
-    close(input[0]);
-    if (child < 0) {
-        close(input[1]);
-        return finish(TunnelFailed);
-    }
-    // A helper that refuses early closes its end: that is not our failure.
-    const std::string text = serializeRequest(request);
-    std::signal(SIGPIPE, SIG_IGN);
-    for (std::size_t sent = 0; sent < text.size();) {
-        const ssize_t n = write(input[1], text.data() + sent, text.size() - sent);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        sent += std::size_t(n);
-    }
-    close(input[1]);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!WIFEXITED(status)) return finish(TunnelFailed);
-    const int code = WEXITSTATUS(status);
-    // pkexec's own answers: 126 the user dismissed the authentication, 127 not authorized.
-    if (!args.empty() && args[0] == paths.pkexec && (code == 126 || code == 127)) {
-        note("pkexec did not authorize the dial (polkit action net.miravon.rasdial)");
-        return finish(AccessDenied);
-    }
-    return code;
-}
-
 const char* simulator() {
     const char* site = std::getenv(SimulatorVariable);
     if (!site || !*site) return nullptr;
     return site;
 }
 
-int list(const ToolPaths& paths) {
+int list(const ToolPaths& paths, const std::string& self) {
     if (const char* site = simulator()) return exitStatus(simulatedList(site));
     phonebook::Book book;
     if (const int code = readPhonebook(&book)) return finish(code);
+    const HelperPath helper(paths, self);
+    const auto session = paths.networkManager ? nm::Session::open() : nullptr;
     std::vector<std::string> connected;
-    for (const phonebook::Entry& entry : book.entries)
-        if (linkProcess(paths, getuid(), entry.name.toStdString()))
-            connected.push_back(entry.name.toStdString());
+    for (const phonebook::Entry& entry : book.entries) {
+        const std::string name = entry.name.toStdString();
+        if (helper.isConnected(name) || (session && session->isConnected(name)))
+            connected.push_back(name);
+    }
     if (connected.empty()) {
         std::printf("No connections\n");
     } else {
@@ -155,7 +112,30 @@ int dial(Command command, const ToolPaths& paths, const std::string& self) {
         }
         return exitStatus(simulatedDial(site, *request));
     }
-    return runPrivileged(paths, self, *request);
+    auto via = parseVia(std::getenv(ViaVariable));
+    if (!via) {
+        note(std::string(ViaVariable) + " must be helper or networkmanager");
+        return exitStatus(Usage);
+    }
+    if (!paths.networkManager) via = Via::Helper;
+    DialGuard guard;
+    if (guard.take(command.entry) == DialGuard::Outcome::Busy) return finish(AlreadyDialing);
+
+    std::unique_ptr<nm::Session> session;
+    std::optional<nm::Availability> offer;
+    if (*via != Via::Helper && (session = nm::Session::open())) offer = session->availability();
+    const PathChoice choice = choosePath(*via, offer);
+    if (choice.refused) {
+        note("cannot dial through NetworkManager: " + choice.reason);
+        return finish(TunnelFailed);
+    }
+    if (choice.networkManager) {
+        note("dialling through NetworkManager: " + choice.reason);
+        return exitStatus(session->dial(paths, *request));
+    }
+    session.reset();
+    note("dialling through pppd (the privileged helper): " + choice.reason);
+    return exitStatus(HelperPath(paths, self).dial(*request));
 }
 
 int hangUp(const Command& command, const ToolPaths& paths, const std::string& self) {
@@ -166,18 +146,15 @@ int hangUp(const Command& command, const ToolPaths& paths, const std::string& se
         }
         return exitStatus(simulatedHangUp(site, command.entry));
     }
-    // Nothing to hang up needs no root: no password prompt when the connector hangs up a link
-    // that is not there. Whether a running process really is the link's pppd is for the
-    // privileged part to decide: only root may look at a root process's program.
-    // Root may hang up any user's link of the entry: that is for its helper to find.
-    const auto pid = readPidFile(pidFilePath(paths, getuid(), command.entry));
-    if (getuid() != 0 && (!pid || (kill(*pid, 0) != 0 && errno != EPERM)))
-        return finish(NotConnected);
-    LinkRequest request;
-    request.action = RequestAction::HangUp;
-    request.entry = command.entry;
-    if (!requestProblem(request).empty()) return finish(NotConnected);
-    return runPrivileged(paths, self, request);
+    // A dial still in progress first, so that nothing comes up after the hang-up; then the
+    // links of both kinds. Each path says its own outcome.
+    const bool endedDial = endDialInProgress(command.entry, DialEndMs);
+    std::optional<int> outcome;
+    if (paths.networkManager)
+        if (const auto session = nm::Session::open()) outcome = session->hangUp(command.entry);
+    if (const auto code = HelperPath(paths, self).hangUp(command.entry)) outcome = code;
+    if (outcome) return exitStatus(*outcome);
+    return finish(endedDial ? Success : NotConnected);
 }
 
 } // namespace
@@ -185,7 +162,7 @@ int hangUp(const Command& command, const ToolPaths& paths, const std::string& se
 int runCommand(const Command& command, const ToolPaths& paths, const std::string& self) {
     switch (command.action) {
     case Action::List:
-        return list(paths);
+        return list(paths, self);
     case Action::Dial:
         return dial(command, paths, self);
     case Action::HangUp:

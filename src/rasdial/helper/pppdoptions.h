@@ -30,10 +30,6 @@ std::string pppdSecrets(const LinkRequest& request, const std::string& pptpProgr
 // tries of 3 s and the authentication end within about a minute; this allows two.
 constexpr int AttemptLimitSeconds = 120;
 
-// How many attempts a dial makes: the first and the entry's redials, which apply only to a
-// dial that never came up.
-int dialAttempts(const LinkRequest& request);
-
 // The error for pppd's exit status and what it said while dialling (its standard output), and
 // pppd's reason in words.
 int codeForPppdExit(int status, std::string_view pppdOutput);

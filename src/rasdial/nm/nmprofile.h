@@ -1,0 +1,62 @@
+#pragma once
+
+#include "linkrequest.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+typedef struct _NMConnection NMConnection;
+
+// How a dial becomes a NetworkManager VPN profile for its PPTP plugin, and how NetworkManager's
+// reasons become the tool's outcomes. Plain rules, no NetworkManager library.
+namespace rasdial::nm {
+
+constexpr const char* PptpService = "org.freedesktop.NetworkManager.pptp";
+// The profile's own tags (its user data): which entry and whose dial it is, so that the tool
+// finds its own profiles among the user's others.
+constexpr const char* EntryKey = "net.miravon.rasdial.entry";
+constexpr const char* OwnerKey = "net.miravon.rasdial.uid";
+
+struct Ipv6Prefix {
+    const char* address;
+    unsigned length;
+};
+
+struct Profile {
+    // The plugin's settings ("vpn.data"), the password excluded: the plugin refuses any key it
+    // does not know, and treats a key left out as "no" (no LCP echoes at all, for one).
+    std::vector<std::pair<std::string, std::string>> vpnData;
+    bool neverDefault = true;
+    // Lower wins; negative: only this link's name servers while it is up. 0: NetworkManager's.
+    int dnsPriority = 0;
+    // Unreachable while the link is up: PPTP carries IPv4 only, so a link that takes the
+    // default route would otherwise leave IPv6 going around it.
+    std::vector<Ipv6Prefix> blockedIpv6;
+};
+
+// What NetworkManager offers a dial: whether it runs, has the PPTP plugin and a primary
+// connection (a VPN needs one to go through).
+struct Availability {
+    bool running = false;
+    bool pptpPlugin = false;
+    bool primaryConnection = false;
+};
+
+// The profile for a checked dial request whose server has been resolved to `gateway`.
+Profile profileFor(const LinkRequest& request, const std::string& gateway);
+
+// The profile as NetworkManager takes it: a VPN of the PPTP plugin's, never started by
+// itself, that only the user `login` sees and controls, tagged with the entry and its owner
+// (request.owner). A new object, for the caller to unref.
+NMConnection* newConnection(const LinkRequest& request, const Profile& profile,
+                            const std::string& login);
+
+// The outcome of a dial that NetworkManager ended before the link came up, by the reason it
+// gave (NMActiveConnectionStateReason).
+int codeForFailure(unsigned reason);
+
+// The reason in words, for the note the tool writes.
+std::string reasonText(unsigned reason);
+
+} // namespace rasdial::nm
