@@ -12,8 +12,8 @@
 # build/tunnel/GUEST/. Fails when either guest fails.
 #   MIRAVON_TUNNEL_CACHE   where the guest images are kept (/var/cache/miravon-tunnel)
 #   MIRAVON_TUNNEL_GUESTS  which guests to boot ("pppd nm")
-# Needs root (mmdebstrap) and a Debian mirror the first time; about 25 minutes then, about 15
-# with the images cached.
+# Needs root (mmdebstrap) and a Debian mirror the first time, when making the images takes about
+# 15 minutes; then the guests run about 3 and 10 minutes.
 source "$(dirname "$0")/common.sh"
 ensure_packages "${BUILD_PACKAGES[@]}" dpkg-dev file mmdebstrap qemu-system-x86 e2fsprogs cpio \
     busybox-static imagemagick
