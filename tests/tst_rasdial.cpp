@@ -359,6 +359,7 @@ private slots:
         QTest::addColumn<unsigned>("reason"); // NMActiveConnectionStateReason
         QTest::addColumn<int>("code");
         QTest::newRow("unknown: PPP ended, the password may or may not be at fault") << 0u << 734;
+        QTest::newRow("plugin stopped: the same, heard the other way") << 4u << 734;
         QTest::newRow("hung up while dialling") << 2u << 631;
         QTest::newRow("profile removed while dialling") << 11u << 631;
         QTest::newRow("invalid secrets") << 10u << 691;

@@ -101,9 +101,11 @@ int codeForFailure(unsigned reason) {
     case NM_ACTIVE_CONNECTION_STATE_REASON_LOGIN_FAILED:
         return AuthenticationFailed;
     case NM_ACTIVE_CONNECTION_STATE_REASON_UNKNOWN:
+    case NM_ACTIVE_CONNECTION_STATE_REASON_SERVICE_STOPPED:
         // The PPTP plugin ends every failure of the PPP negotiation so, a refused password
-        // included: the server answered (the tool knocked first) and PPP ended before the
-        // link came up. That is all that can honestly be said.
+        // included, with either reason depending on whether its pppd or its own stop is heard
+        // first: the server answered (the tool knocked first) and PPP ended before the link
+        // came up. That is all that can honestly be said.
         return PppTerminated;
     default:
         return TunnelFailed;
@@ -120,7 +122,8 @@ std::string reasonText(unsigned reason) {
     case NM_ACTIVE_CONNECTION_STATE_REASON_DEVICE_DISCONNECTED:
         return "the network connection underneath went down";
     case NM_ACTIVE_CONNECTION_STATE_REASON_SERVICE_STOPPED:
-        return "the PPTP plugin stopped";
+        return "the PPTP plugin stopped: its pppd ended before the link came up (NetworkManager "
+               "does not say why)";
     case NM_ACTIVE_CONNECTION_STATE_REASON_IP_CONFIG_INVALID:
         return "the link's addresses were invalid";
     case NM_ACTIVE_CONNECTION_STATE_REASON_CONNECT_TIMEOUT:
