@@ -3,7 +3,8 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 BUILD_PACKAGES=(g++ make cmake pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libxcb1-dev
-                qt6-translations-l10n libcpp-httplib-dev libnm-dev fonts-wqy-microhei)
+                qt6-translations-l10n libcpp-httplib-dev libnm-dev libsystemd-dev
+                fonts-wqy-microhei)
 
 # Installs the named Debian packages that are not installed yet (as root, or through sudo).
 ensure_packages() {

@@ -1,15 +1,33 @@
 #include "platform/endsignals.h"
 #include "platform/platform.h"
+#include "platform/sessionbus.h"
 #include "platform/singleinstance.h"
 #include "window/frmtunrell.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QLibraryInfo>
+#include <QTime>
 #include <QTranslator>
 
+#include <cstdio>
+
 int main(int argc, char* argv[]) {
+    // Before Qt's first question to D-Bus, which comes with the application object.
+    keepOffUnreachableSessionBus();
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("miravon-vpn"));
+    // The log stays in the window unless asked for: it holds the public address and the
+    // tunnel's, and desktop sessions keep whatever a program writes to standard error.
+    QCommandLineParser options;
+    options.setApplicationDescription(QStringLiteral("PPTP VPN connector"));
+    options.addHelpOption();
+    const QCommandLineOption logToStderr(
+        QStringLiteral("log-to-stderr"),
+        QStringLiteral("Also write every line of the message log to standard error."));
+    options.addOption(logToStderr);
+    options.process(app);
+
     // A connector already runs for this user: it comes to the front, this start ends.
     SingleInstance instance(SingleInstance::defaultSocketPath());
     if (!instance.claim()) return 0;
@@ -22,6 +40,12 @@ int main(int argc, char* argv[]) {
 
     const std::unique_ptr<Platform> platform = createPlatform();
     frmtunrell window(AppConfig::compiledIn(), *platform);
+    if (options.isSet(logToStderr))
+        QObject::connect(&window, &frmtunrell::lineLogged, [](const QString& line) {
+            std::fprintf(stderr, "%s %s\n",
+                         qPrintable(QTime::currentTime().toString(u"HH:mm:ss.zzz")),
+                         line.toUtf8().constData());
+        });
     // Brought to the front, from the tray too; during start-up only once it has been shown
     // (a start-up held up on the network shows it early, and it may be minimised since).
     bool startedUp = false;
@@ -32,7 +56,7 @@ int main(int argc, char* argv[]) {
     EndSignals endSignals;
     QObject::connect(&endSignals, &EndSignals::received, &window, &frmtunrell::endWithoutQuestion);
     window.Form_Load();
-    window.show();
+    window.showAfterStartup();
     startedUp = true;
     return app.exec();
 }

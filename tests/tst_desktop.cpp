@@ -1,6 +1,6 @@
 // The connector as a desktop program: ending by a signal, closing a question while hidden,
-// legible switched-off panels, links that open only where the button comes up, and names for
-// screen readers.
+// legible switched-off panels, links that open only where the button comes up and once per
+// click, and names for screen readers.
 #include "connector.h"
 #include "platform/platform.h"
 
@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include <csignal>
 
@@ -62,9 +63,9 @@ private slots:
         for (const char* name : {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME"})
             env.insert(QLatin1String(name), dir.path());
         connector.setProcessEnvironment(env);
-        connector.start(program, QStringList());
+        connector.start(program, {"--log-to-stderr"});
         QVERIFY(connector.waitForStarted());
-        // Its first log line (on standard error too) says it has started.
+        // Its first log line, on standard error as asked, says it has started.
         QByteArray said;
         QTRY_VERIFY_WITH_TIMEOUT((said += connector.readAllStandardError()).contains('\n'), 10000);
         QFile calls(dir.filePath("rasdial.calls"));
@@ -132,8 +133,40 @@ private slots:
         QCOMPARE(c.platform.launched.size() - before, inside ? 1 : 0);
     }
 
+    // One click, one page: a double click opens the page once; two clicks apart open it twice.
+    // The clicks go to the window as the windowing system's would, so that Qt itself makes the
+    // double click out of two clicks in quick succession.
+    void linkOpensOncePerClick_data() {
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("clicks");
+        QTest::addColumn<int>("pages");
+        for (const char* link : {"lblbbs", "lblfeedback", "Image1"}) {
+            QTest::addRow("%s, a click", link) << link << "click" << 1;
+            QTest::addRow("%s, a double click", link) << link << "double click" << 1;
+            QTest::addRow("%s, two clicks apart", link) << link << "two clicks" << 2;
+        }
+    }
+    void linkOpensOncePerClick() {
+        Connector c;
+        c.child<QTabWidget>("SSTab1")->setCurrentIndex(0);
+        QVERIFY(QTest::qWaitForWindowExposed(&c.window));
+        QFETCH(QString, link);
+        QFETCH(QString, clicks);
+        auto* label = c.window.findChild<QLabel*>(link);
+        QWindow* window = c.window.windowHandle();
+        const QPoint at = label->mapTo(&c.window, label->rect().center());
+        const qsizetype before = c.platform.launched.size();
+        if (clicks == "double click") {
+            QTest::mouseDClick(window, Qt::LeftButton, {}, at);
+        } else {
+            QTest::mouseClick(window, Qt::LeftButton, {}, at);
+            if (clicks == "two clicks") QTest::mouseClick(window, Qt::LeftButton, {}, at);
+        }
+        QTEST(int(c.platform.launched.size() - before), "pages");
+    }
+
     // Screen readers hear each private box by its label, every control that takes focus by a
-    // name, and the password box as a password field.
+    // name (on every tab), and the password box as a password field.
     void accessibleNames() {
         Connector c;
         const QList<std::pair<const char*, QString>> boxes{
@@ -142,11 +175,17 @@ private slots:
             QCOMPARE(QAccessible::queryAccessibleInterface(c.child(name))->text(QAccessible::Name),
                      label);
         QVERIFY(QAccessible::queryAccessibleInterface(c.child("Text2"))->state().passwordEdit);
-        for (QWidget* widget : c.window.findChildren<QWidget*>()) {
-            if (widget->focusPolicy() == Qt::NoFocus || !widget->isVisibleTo(&c.window)) continue;
-            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
-            QVERIFY2(accessible && !accessible->text(QAccessible::Name).isEmpty(),
-                     qPrintable(widget->objectName() + " " + widget->metaObject()->className()));
+        auto* tabs = c.child<QTabWidget>("SSTab1");
+        for (int tab = 0; tab < tabs->count(); ++tab) {
+            tabs->setCurrentIndex(tab);
+            for (QWidget* widget : c.window.findChildren<QWidget*>()) {
+                if (widget->focusPolicy() == Qt::NoFocus || !widget->isVisibleTo(&c.window))
+                    continue;
+                QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+                QVERIFY2(
+                    accessible && !accessible->text(QAccessible::Name).isEmpty(),
+                    qPrintable(widget->objectName() + " " + widget->metaObject()->className()));
+            }
         }
     }
 };

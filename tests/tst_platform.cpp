@@ -1,7 +1,8 @@
-// The Linux platform: command lines, body decoding, the registry file.
+// The Linux platform: command lines, body decoding, the registry file, the session bus.
 #include "connection/dialcommands.h"
 #include "platform/commandline.h"
 #include "platform/platform.h"
+#include "platform/sessionbus.h"
 #include "platform/textcodec.h"
 
 #include <QElapsedTimer>
@@ -157,6 +158,56 @@ private slots:
         QVERIFY(!platform->launch("no-such-dial-tool-here.exe MiravonVPN网络连接器 u p", 0));
         QVERIFY(clock.elapsed() < 1000);
         QVERIFY(platform->launch("true", 0));
+    }
+
+    void sessionBusReachable_data() {
+        QTest::addColumn<QByteArray>("address");
+        QTest::addColumn<bool>("userBus");
+        QTest::addColumn<bool>("reachable");
+        QTest::newRow("an address") << QByteArray("unix:path=/run/user/1000/bus") << false << true;
+        QTest::newRow("no address, no user bus") << QByteArray() << false << false;
+        QTest::newRow("the user bus only") << QByteArray() << true << true;
+    }
+    void sessionBusReachable() {
+        QFETCH(QByteArray, address);
+        QFETCH(bool, userBus);
+        QTEST(::sessionBusReachable(address, userBus), "reachable");
+    }
+
+    // Without a session bus the connector points its own D-Bus address at nothing; the programs
+    // it starts (the browser, the dial tool) get the environment as it found it.
+    void childrenGetTheBusAddressAsFound_data() {
+        QTest::addColumn<QString>("commandLine"); // TOOL: the stand-in's path
+        QTest::newRow("a program") << "TOOL";
+        QTest::newRow("a dial, the password on standard input") << "rasdial E user pw";
+    }
+    void childrenGetTheBusAddressAsFound() {
+        QTemporaryDir dir;
+        QFile tool(dir.filePath("rasdial"));
+        QVERIFY(tool.open(QIODevice::WriteOnly));
+        // It says whether it was given a D-Bus address, beside itself.
+        tool.write(R"(#!/bin/sh
+if [ -n "${DBUS_SESSION_BUS_ADDRESS+set}" ]; then echo "set:$DBUS_SESSION_BUS_ADDRESS"
+else echo unset; fi >"$0.env"
+)");
+        tool.close();
+        tool.setPermissions(tool.permissions() | QFileDevice::ExeOwner);
+        qputenv("PATH", dir.path().toUtf8() + ':' + qgetenv("PATH"));
+        qunsetenv("XDG_RUNTIME_DIR"); // no user bus either
+        static const bool keptOff = [] {
+            qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+            keepOffUnreachableSessionBus();
+            return true;
+        }();
+        QVERIFY(keptOff);
+        QCOMPARE(qgetenv("DBUS_SESSION_BUS_ADDRESS"), QByteArray("disabled:"));
+
+        QFETCH(QString, commandLine);
+        QVERIFY(createPlatform()->launch(commandLine.replace("TOOL", tool.fileName()), 0));
+        QFile env(tool.fileName() + ".env");
+        QTRY_VERIFY(env.size() > 0);
+        QVERIFY(env.open(QIODevice::ReadOnly));
+        QCOMPARE(env.readAll(), QByteArray("unset\n"));
     }
 
     // The registry file plays the registry's part for the start page: it exists only once a

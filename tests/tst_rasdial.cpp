@@ -374,19 +374,20 @@ private slots:
 
     void pathChoice_data() {
         QTest::addColumn<QString>("via");
-        QTest::addColumn<int>("offer"); // -1 no system bus; else bits: running, plugin, primary
+        QTest::addColumn<int>("offer"); // -1 no bus; else bits: running, plugin, primary, session
         QTest::addColumn<QString>("path"); // "nm", "helper" or "refused"
         QTest::addColumn<QString>("reason");
-        QTest::newRow("NetworkManager owns the network") << "" << 7 << "nm" << "owns the network";
+        QTest::newRow("NetworkManager owns the network") << "" << 15 << "nm" << "owns the network";
         QTest::newRow("no system bus") << "" << -1 << "helper" << "system bus";
-        QTest::newRow("NetworkManager does not run") << "" << 6 << "helper" << "does not run";
-        QTest::newRow("no PPTP plugin") << "" << 5 << "helper" << "network-manager-pptp";
-        QTest::newRow("no primary connection") << "" << 3 << "helper" << "primary connection";
-        QTest::newRow("helper asked for") << "helper" << 7 << "helper" << "RASDIAL_VIA=helper";
+        QTest::newRow("NetworkManager does not run") << "" << 14 << "helper" << "does not run";
+        QTest::newRow("no PPTP plugin") << "" << 13 << "helper" << "network-manager-pptp";
+        QTest::newRow("no primary connection") << "" << 11 << "helper" << "primary connection";
+        QTest::newRow("no login session") << "" << 7 << "helper" << "login session";
+        QTest::newRow("helper asked for") << "helper" << 15 << "helper" << "RASDIAL_VIA=helper";
         QTest::newRow("NetworkManager asked for")
-            << "networkmanager" << 7 << "nm" << "RASDIAL_VIA=networkmanager";
+            << "networkmanager" << 15 << "nm" << "RASDIAL_VIA=networkmanager";
         QTest::newRow("NetworkManager asked for, cannot dial")
-            << "networkmanager" << 5 << "refused" << "network-manager-pptp";
+            << "networkmanager" << 13 << "refused" << "network-manager-pptp";
     }
     void pathChoice() {
         QFETCH(QString, via);
@@ -394,7 +395,9 @@ private slots:
         const auto parsed = parseVia(via.toUtf8().constData());
         QVERIFY(parsed);
         std::optional<nm::Availability> availability;
-        if (offer >= 0) availability = nm::Availability{bool(offer & 1), bool(offer & 2), bool(offer & 4)};
+        if (offer >= 0)
+            availability = nm::Availability{bool(offer & 1), bool(offer & 2), bool(offer & 4),
+                                            bool(offer & 8)};
         const PathChoice choice = choosePath(*parsed, availability);
         QTEST(QString(choice.refused ? "refused" : choice.networkManager ? "nm" : "helper"), "path");
         QFETCH(QString, reason);

@@ -1,13 +1,62 @@
-// The window as a desktop window: menus, links, minimising without a notification area.
+// The window as a desktop window: where it opens, menus, links, minimising without a
+// notification area. Run on two screens, the primary one right of the other and lower
+// (support/offset-screens.json; the offscreen platform takes the first by name as primary).
 #include "connector.h"
+#include "window/placement.h"
 
 #include <QAction>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QTabWidget>
 
 class TestWindow : public QObject {
     Q_OBJECT
 private slots:
+    void centredIn_data() {
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QPoint>("corner");
+        QTest::newRow("a screen at 0, 0") << QRect(0, 0, 1024, 768) << QPoint(291, 117);
+        QTest::newRow("a screen right of another")
+            << QRect(1920, 0, 1024, 768) << QPoint(2211, 117);
+        QTest::newRow("a panel along the top") << QRect(0, 32, 1024, 736) << QPoint(291, 133);
+        QTest::newRow("a screen left of the origin")
+            << QRect(-1280, -100, 1280, 1024) << QPoint(-861, 145);
+        QTest::newRow("smaller than the window: the corner stays on it")
+            << QRect(100, 50, 400, 480) << QPoint(100, 50);
+    }
+    void centredIn() {
+        QFETCH(QRect, area);
+        QTEST(::centredIn(area, QSize(441, 534)), "corner");
+    }
+
+    void insideSize_data() {
+        QTest::addColumn<std::optional<QMargins>>("frame");
+        QTest::addColumn<QSize>("inside");
+        QTest::newRow("no frame reported") << std::optional<QMargins>() << QSize(441, 534);
+        QTest::newRow("a frame") << std::optional(QMargins(4, 27, 4, 4)) << QSize(433, 503);
+        QTest::newRow("a frame of nothing") << std::optional(QMargins()) << QSize(441, 534);
+        QTest::newRow("a frame wider than the window")
+            << std::optional(QMargins(300, 0, 300, 0)) << QSize(441, 534);
+        QTest::newRow("a negative width")
+            << std::optional(QMargins(-1, 27, 4, 4)) << QSize(441, 534);
+    }
+    void insideSize() {
+        QFETCH(std::optional<QMargins>, frame);
+        QTEST(::insideSize(QSize(441, 534), frame), "inside");
+    }
+
+    // Start-up centres the window on the primary screen, wherever that screen stands.
+    void opensOnThePrimaryScreen() {
+        QScreen* primary = QGuiApplication::primaryScreen();
+        QCOMPARE(QGuiApplication::screens().size(), 2);
+        QCOMPARE(primary->availableGeometry(), QRect(1280, 200, 1024, 768));
+        Connector c;
+        QVERIFY(QTest::qWaitForWindowExposed(&c.window));
+        QCOMPARE(c.window.frameGeometry(), QRect(1280 + 291, 200 + 117, 441, 534));
+        QCOMPARE(c.window.screen(), primary);
+    }
+
     // Each menu item runs what its control runs; links start the browser minimised.
     void menus_data() {
         QTest::addColumn<QString>("item");

@@ -4,11 +4,11 @@
 #include "platform/linux/x11windows.h"
 #include "platform/platform.h"
 #include "platform/windowsweep.h"
+#include "x11display.h"
 
 #include <QGuiApplication>
 #include <QTest>
 #include <QWidget>
-#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -31,41 +31,6 @@ protected:
 private:
     QStringList& closed_;
 };
-
-xcb_connection_t* x11Connection() {
-    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    return x11 ? x11->connection() : nullptr;
-}
-
-xcb_atom_t atom(xcb_connection_t* c, const char* name) {
-    xcb_intern_atom_reply_t* reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, qstrlen(name), name), nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    std::free(reply);
-    return atom;
-}
-
-xcb_window_t rootOf(xcb_connection_t* c) {
-    return xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-}
-
-xcb_window_t parentOf(xcb_connection_t* c, xcb_window_t window) {
-    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr);
-    const xcb_window_t parent = tree ? tree->parent : xcb_window_t(XCB_WINDOW_NONE);
-    std::free(tree);
-    return parent;
-}
-
-bool windowManagerRunning(xcb_connection_t* c) {
-    xcb_get_property_reply_t* reply = xcb_get_property_reply(
-        c,
-        xcb_get_property(c, 0, rootOf(c), atom(c, "_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW, 0,
-                         1),
-        nullptr);
-    const bool running = reply && xcb_get_property_value_length(reply) == 4;
-    std::free(reply);
-    return running;
-}
 
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "platform/bulletinview.h"
 #include "platform/platform.h"
 #include "platform/trayicon.h"
+#include "platform/windowframe.h"
 #include "servernamedelegate.h"
 #include "starpasswordstyle.h"
 
@@ -20,17 +21,11 @@
 #include <QPushButton>
 #include <QSessionManager>
 #include <QTabWidget>
-#include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <cstdio>
-
 namespace {
 
-// The window's fixed outer size: 6615 × 8010 twips at 15 twips a pixel.
-constexpr int WindowWidth = 441;
-constexpr int WindowHeight = 534;
 // Controls the user never sees stand at 7200 twips, beyond the window's right edge.
 constexpr int HiddenLeft = 480;
 
@@ -65,13 +60,20 @@ frmtunrell::frmtunrell(const AppConfig& config, Platform& platform, QWidget* par
     : QMainWindow(parent), config_(config), platform_(platform) {
     setObjectName(QStringLiteral("frmtunrell"));
     setWindowTitle(VpnEntryName);
+    // The program is known by its window's title, which becomes its display name too. Qt names
+    // the tray's StatusNotifier item (its Title, by which panels list it) and the program in the
+    // accessibility tree after it; the desktop entry and the files go by "miravon-vpn".
+    QCoreApplication::setApplicationName(windowTitle());
     // Only the confirmed exit ends the program: hidden in the tray, the window is not the last
     // one open when a question box closes.
     QGuiApplication::setQuitOnLastWindowClosed(false);
     setWindowIcon(QIcon(QStringLiteral(":/miravon/icon.png")));
     buildControls();
     buildMenus();
-    setFixedSize(WindowWidth, WindowHeight);
+    // Until the window manager says what frame it draws, the inside takes the whole size.
+    setFixedSize(OuterSize);
+    frame_ = new WindowFrame(this);
+    connect(frame_, &WindowFrame::changed, this, &frmtunrell::fitIntoFrame);
     tray_ = new TrayIcon(windowIcon(), this);
     connect(tray_, &TrayIcon::restoreRequested, this, &frmtunrell::restoreFromTray);
     trayTip_ = new QTimer(this);
@@ -156,7 +158,12 @@ void frmtunrell::buildControls() {
     Frame3 = frame("Frame3", QStringLiteral("控制栏"));
     Frame2 = frame("Frame2", QStringLiteral("连接类型选择"));
     Combo1 = named<QComboBox>("Combo1");
-    (new QVBoxLayout(Frame2))->addWidget(Combo1);
+    auto* typeBox = new QVBoxLayout(Frame2);
+    typeBox->addWidget(Combo1);
+    // Narrow sides, so that the connection type reads in full inside the window's frame.
+    int top, bottom;
+    typeBox->getContentsMargins(nullptr, &top, nullptr, &bottom);
+    typeBox->setContentsMargins(4, top, 4, bottom);
     Command1 = named<QPushButton>("Command1", QStringLiteral("连接"));
     Command2 = named<QPushButton>("Command2", QStringLiteral("断开"));
     Label3 = named<QLabel>("Label3", QStringLiteral("连接计时: 0-0"));
@@ -217,6 +224,7 @@ void frmtunrell::buildControls() {
     Combo1->setAccessibleName(QStringLiteral("连接类型选择"));
     List1->setAccessibleName(QStringLiteral("程序配置服务器"));
     List2->setAccessibleName(QStringLiteral("信息提示栏"));
+    WebBrowser1->setAccessibleName(SSTab1->tabText(SSTab1->indexOf(WebBrowser1)));
     // Switched off while connected, the server panels and the log still read as they did:
     // they take no input, but keep their colours.
     for (QWidget* frame : {Frame2, Frame8})
@@ -288,9 +296,7 @@ void frmtunrell::buildMenus() {
 void frmtunrell::LogLine(const QString& text) {
     List2->addItem(text);
     List2->setCurrentRow(List2->count() - 1);
-    // The same line on standard error, with the time, for whoever keeps the program's output.
-    std::fprintf(stderr, "%s %s\n", qPrintable(QTime::currentTime().toString(u"HH:mm:ss.zzz")),
-                 text.toUtf8().constData());
+    emit lineLogged(text);
 }
 
 void frmtunrell::endWithoutQuestion() {

@@ -5,6 +5,7 @@
 #include "connectorstate.h"
 
 #include <QMainWindow>
+#include <QSize>
 
 class BulletinView;
 class Platform;
@@ -18,6 +19,7 @@ class QPushButton;
 class QTabWidget;
 class QTimer;
 class TrayIcon;
+class WindowFrame;
 
 // The connector's one window. It owns all state of the program; its handlers, named after
 // the control and event they serve, hold the program's logic. Every control carries its name
@@ -25,6 +27,9 @@ class TrayIcon;
 class frmtunrell : public QMainWindow {
     Q_OBJECT
 public:
+    // The window's fixed outer size, frame included: 6615 × 8010 twips at 15 twips a pixel.
+    static constexpr QSize OuterSize{441, 534};
+
     frmtunrell(const AppConfig& config, Platform& platform, QWidget* parent = nullptr);
     ~frmtunrell() override;
 
@@ -32,6 +37,9 @@ public:
     // is known and the server list has been loaded; while the lookup host gives no address
     // it shows the window and keeps asking.
     void Form_Load();
+    // Shows the window once start-up has finished, unless the user has put it in the
+    // notification area meanwhile: there it stays.
+    void showAfterStartup();
 
     // The handlers that other handlers and the menus run directly.
     void Command3_Click();    // loads the server list
@@ -61,12 +69,17 @@ public:
     bool Create_VPN_Connection(const QString& entryName, const QString& serverAddress,
                                const QString& userName, const QString& password);
 
-    // Adds a line to the message log and selects it, so that it scrolls into view.
+    // Adds a line to the message log and selects it, so that it scrolls into view. The log stays
+    // in the window: it holds the public address and the tunnel's.
     void LogLine(const QString& text);
 
     const ConnectorState& state() const { return state_; }
     // Where the connection stands, read from the running timers.
     ConnectionPhase phase() const;
+
+signals:
+    // A line was added to the message log, for whoever asked to keep it elsewhere.
+    void lineLogged(const QString& text);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -84,6 +97,7 @@ private:
     bool lookUpCurrentAddress(int& errors);
     void showBulletin();
     void Form_Resize();
+    void fitIntoFrame();
     void restoreFromTray();
     QString trayToolTip() const;
     void openLink(const QString& path);
@@ -105,6 +119,10 @@ private:
     TrayIcon* tray_ = nullptr;
     QTimer* trayTip_ = nullptr; // keeps the icon's tooltip up to date
     bool toldNoBrowser_ = false;
+    WindowFrame* frame_ = nullptr;
+    // A link that has just been double-clicked: the release that ends the double click opens
+    // nothing, the first click has opened the page.
+    QObject* doubleClicked_ = nullptr;
 
     QTabWidget* SSTab1 = nullptr;
     QPushButton* Command1 = nullptr;

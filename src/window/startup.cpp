@@ -3,8 +3,10 @@
 
 #include "connection/dialcommands.h"
 #include "eventwait.h"
+#include "placement.h"
 #include "platform/bulletinview.h"
 #include "platform/platform.h"
+#include "platform/trayicon.h"
 #include "web/publicaddress.h"
 #include "web/updatecheck.h"
 
@@ -12,6 +14,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -23,8 +26,8 @@ void frmtunrell::Form_Load() {
     // A failure in the first steps skips the rest of them; the public address and the
     // server list are still fetched.
     try {
-        const QSize screenSize = screen()->geometry().size();
-        move((screenSize.width() - width()) / 2, (screenSize.height() - height()) / 2);
+        // In the middle of the primary screen, wherever that screen stands on the desktop.
+        move(centredIn(QGuiApplication::primaryScreen()->availableGeometry(), OuterSize));
         fillAboutPanel();
         Combo1->addItem(QStringLiteral("程序配置服务器"));
         Combo1->addItem(QStringLiteral("私人配置服务器"));
@@ -58,6 +61,12 @@ void frmtunrell::Form_Load() {
     List1->setEnabled(true);
     Command2->setEnabled(false);
     M_clock->setEnabled(false);
+}
+
+void frmtunrell::showAfterStartup() {
+    // Minimised into the tray while start-up waited on the network: hidden, with the icon.
+    if (tray_->shown()) return;
+    show();
 }
 
 // Start-up that has waited on the network for 2 s shows the window and says what it waits

@@ -1,15 +1,25 @@
-// The window as a desktop window: minimising into the notification area and coming back,
-// and the about tab's links to the maker's pages.
+// The window as a desktop window: its size within the window manager's frame, minimising into
+// the notification area and coming back, and the about tab's links to the maker's pages.
 #include "frmtunrell.h"
 
 #include "connection/dialcommands.h"
+#include "placement.h"
 #include "platform/platform.h"
 #include "platform/trayicon.h"
+#include "platform/windowframe.h"
 
 #include <QEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTimer>
+
+#include <utility>
+
+// Where the window manager reports its frame, the whole window is the fixed size, frame
+// included; where it reports none, the inside is.
+void frmtunrell::fitIntoFrame() {
+    setFixedSize(insideSize(OuterSize, frame_->extents()));
+}
 
 void frmtunrell::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
@@ -74,14 +84,21 @@ bool frmtunrell::eventFilter(QObject* watched, QEvent* event) {
         palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
         label->setPalette(palette);
     }
-    // A click counts where the button comes up over the link: dragged off it, it is none.
-    const auto* mouse =
-        event->type() == QEvent::MouseButtonRelease ? static_cast<QMouseEvent*>(event) : nullptr;
-    if (mouse && mouse->button() == Qt::LeftButton &&
-        static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint())) {
-        if (watched == Image1) Image1_Click();
-        if (watched == lblbbs) lblbbs_Click();
-        if (watched == lblfeedback) lblfeedback_Click();
+    const bool release = event->type() == QEvent::MouseButtonRelease;
+    const bool doubleClick = event->type() == QEvent::MouseButtonDblClick;
+    const auto* mouse = release || doubleClick ? static_cast<QMouseEvent*>(event) : nullptr;
+    if (mouse && mouse->button() == Qt::LeftButton) {
+        // One click, one page: the first click of a double click has opened it, the release
+        // that ends the double click opens nothing.
+        if (doubleClick) doubleClicked_ = watched;
+        const bool endsDoubleClick = release && std::exchange(doubleClicked_, nullptr) == watched;
+        // A click counts where the button comes up over the link: dragged off it, it is none.
+        if (release && !endsDoubleClick &&
+            static_cast<QWidget*>(watched)->rect().contains(mouse->position().toPoint())) {
+            if (watched == Image1) Image1_Click();
+            if (watched == lblbbs) lblbbs_Click();
+            if (watched == lblfeedback) lblfeedback_Click();
+        }
     }
     return QMainWindow::eventFilter(watched, event);
 }

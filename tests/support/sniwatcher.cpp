@@ -1,10 +1,12 @@
 // A StatusNotifier watcher and host for the tray test, on the session bus it is started on:
-// it takes the items that register, says "registered SERVICE" on standard output, and 300 ms
-// later calls the item's Activate, as a panel does on a click. Says "ready" once it serves.
+// it takes the items that register, says "registered SERVICE" on standard output; 300 ms later
+// it reads the item's Title, says "title TITLE", and calls the item's Activate, as a panel does
+// on a click. Says "ready" once it serves.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusVariant>
 #include <QObject>
 #include <QTimer>
 
@@ -31,6 +33,18 @@ public slots:
         std::fflush(stdout);
         emit StatusNotifierItemRegistered(service + object);
         QTimer::singleShot(300, this, [service, object] {
+            QDBusMessage get = QDBusMessage::createMethodCall(
+                service, object, QStringLiteral("org.freedesktop.DBus.Properties"),
+                QStringLiteral("Get"));
+            get << QStringLiteral("org.kde.StatusNotifierItem") << QStringLiteral("Title");
+            const QDBusMessage title = QDBusConnection::sessionBus().call(get, QDBus::Block, 5000);
+            std::printf(
+                "title %s\n",
+                title.arguments().isEmpty()
+                    ? "(none)"
+                    : qPrintable(
+                          title.arguments().first().value<QDBusVariant>().variant().toString()));
+            std::fflush(stdout);
             QDBusMessage activate = QDBusMessage::createMethodCall(
                 service, object, QStringLiteral("org.kde.StatusNotifierItem"),
                 QStringLiteral("Activate"));

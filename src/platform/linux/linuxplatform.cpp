@@ -6,6 +6,7 @@
 #include "platform/linux/x11windows.h"
 #include "platform/platform.h"
 #include "platform/registry.h"
+#include "platform/sessionbus.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -27,9 +28,20 @@
 
 namespace {
 
+// Both starts give the program the environment the connector was started in (the D-Bus address
+// as it was), and false when the program could not be run.
+
+// The strings as exec takes them: pointers into them, the last one null.
+std::vector<char*> nullTerminated(std::vector<QByteArray>& strings) {
+    std::vector<char*> pointers;
+    for (QByteArray& text : strings)
+        pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
 // Starts the program detached, as QProcess::startDetached does, with `input` waiting on its
-// standard input (a pipe; a few hundred bytes fit without blocking). Gives false when the
-// program could not be run.
+// standard input (a pipe; a few hundred bytes fit without blocking).
 bool startDetachedWithInput(const QString& program, const QStringList& arguments,
                             const QByteArray& input) {
     const QString path = program.contains(u'/') ? program : QStandardPaths::findExecutable(program);
@@ -37,10 +49,11 @@ bool startDetachedWithInput(const QString& program, const QStringList& arguments
     std::vector<QByteArray> strings{QFile::encodeName(path)};
     for (const QString& argument : arguments)
         strings.push_back(argument.toLocal8Bit());
-    std::vector<char*> argv;
-    for (QByteArray& text : strings)
-        argv.push_back(text.data());
-    argv.push_back(nullptr);
+    std::vector<QByteArray> variables;
+    for (const QString& variable : environmentForChildren().toStringList())
+        variables.push_back(variable.toLocal8Bit());
+    const std::vector<char*> argv = nullTerminated(strings);
+    const std::vector<char*> envp = nullTerminated(variables);
 
     int in[2], failure[2];
     if (pipe2(in, O_CLOEXEC) != 0) return false;
@@ -56,7 +69,7 @@ bool startDetachedWithInput(const QString& program, const QStringList& arguments
         if (fork() != 0) _exit(0);
         setsid();
         dup2(in[0], 0);
-        execv(argv[0], argv.data());
+        execve(argv[0], argv.data(), envp.data());
         const int error = errno;
         (void)!write(failure[1], &error, sizeof error);
         _exit(127);
@@ -77,6 +90,15 @@ bool startDetachedWithInput(const QString& program, const QStringList& arguments
     close(in[1]);
     close(failure[0]);
     return started;
+}
+
+// Starts the program detached.
+bool startDetached(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setProcessEnvironment(environmentForChildren());
+    return process.startDetached();
 }
 
 class LinuxPlatform final : public Platform {
@@ -107,7 +129,7 @@ public:
             resolveLaunch(commandLine, QCoreApplication::applicationDirPath());
         if (!target.program.isEmpty() &&
             (target.standardInput.isEmpty()
-                 ? QProcess::startDetached(target.program, target.arguments)
+                 ? startDetached(target.program, target.arguments)
                  : startDetachedWithInput(target.program, target.arguments, target.standardInput)))
             return true;
         std::fprintf(stderr, "miravon-vpn: cannot start %s\n",

@@ -41,6 +41,9 @@ struct Availability {
     bool running = false;
     bool pptpPlugin = false;
     bool primaryConnection = false;
+    // NetworkManager shows a user's own profile only while the user has a login session (root
+    // needs none): without one, its answers wait on polkit and end in a refusal.
+    bool userSession = true;
 };
 
 // The profile for a checked dial request whose server has been resolved to `gateway`.

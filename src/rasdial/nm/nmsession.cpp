@@ -6,6 +6,8 @@
 
 #include "libnm.h"
 #include <glib-unix.h>
+#include <systemd/sd-daemon.h>
+#include <systemd/sd-login.h>
 
 #include <algorithm>
 #include <csignal>
@@ -90,10 +92,17 @@ Session::~Session() {
 std::unique_ptr<Session> Session::open() {
     std::unique_ptr<Session> session(new Session);
     Call call;
-    nm_client_new_async(call.cancellable, Call::finished, &call);
+    // Without polkit's answers for every permission, which nothing here reads: each is a
+    // question to polkit, and they are most of what a start costs.
+    g_async_initable_new_async(NM_TYPE_CLIENT, G_PRIORITY_DEFAULT, call.cancellable,
+                               Call::finished, &call, NM_CLIENT_INSTANCE_FLAGS,
+                               guint(NM_CLIENT_INSTANCE_FLAGS_NO_AUTO_FETCH_PERMISSIONS), nullptr);
     GError* error = nullptr;
-    if (session->await(call, 5000))
-        session->client_ = nm_client_new_finish(call.result, &error);
+    if (session->await(call, 5000)) {
+        GObject* source = g_async_result_get_source_object(call.result);
+        session->client_ = NM_CLIENT(g_async_initable_new_finish(G_ASYNC_INITABLE(source), call.result, &error));
+        g_object_unref(source);
+    }
     g_clear_error(&error);
     if (!session->client_) return nullptr;
     return session;
@@ -135,6 +144,9 @@ Availability Session::availability() const {
     offer.pptpPlugin = nm_vpn_plugin_info_list_find_by_service(plugins, PptpService) != nullptr;
     g_slist_free_full(plugins, g_object_unref);
     offer.primaryConnection = nm_client_get_primary_connection(client_) != nullptr;
+    // As NetworkManager asks logind, where logind runs.
+    offer.userSession = getuid() == 0 || sd_booted() <= 0 ||
+                        sd_uid_get_sessions(getuid(), 0, nullptr) > 0;
     return offer;
 }
 
@@ -368,13 +380,16 @@ std::optional<int> Session::hangUp(const std::string& entry) {
     bool ended = true;
     for (NMActiveConnection* link : links) {
         g_object_ref(link);
+        // Removing the profile takes the link down with it: one request instead of two.
         NMRemoteConnection* profile = nm_active_connection_get_connection(link);
-        if (profile) g_object_ref(profile);
-        ended = deactivate(link) && ended;
         if (profile) {
-            if (nm_client_get_connection_by_path(client_, nm_connection_get_path(NM_CONNECTION(profile))))
-                remove(profile);
+            g_object_ref(profile);
+            remove(profile);
             g_object_unref(profile);
+            ended = waitUntil([&] { return nm_active_connection_get_state(link) == NM_ACTIVE_CONNECTION_STATE_DEACTIVATED; },
+                              HangUpMs) && ended;
+        } else {
+            ended = deactivate(link) && ended;
         }
         g_object_unref(link);
     }

@@ -127,7 +127,7 @@ int dial(Command command, const ToolPaths& paths, const std::string& self) {
     const PathChoice choice = choosePath(*via, offer);
     if (choice.refused) {
         note("cannot dial through NetworkManager: " + choice.reason);
-        return finish(TunnelFailed);
+        return finish(offer && !offer->userSession ? AccessDenied : TunnelFailed);
     }
     if (choice.networkManager) {
         note("dialling through NetworkManager: " + choice.reason);

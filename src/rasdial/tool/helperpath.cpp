@@ -47,6 +47,7 @@ int HelperPath::run(const LinkRequest& request) {
     const pid_t child = fork();
     if (child == 0) {
         dup2(input[0], 0);
+        std::signal(SIGXFSZ, SIG_DFL); // ignored only for our own sake
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }

@@ -4,6 +4,7 @@
 #include "rasdialerrors.h"
 
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -22,6 +23,10 @@ int main(int argc, char* argv[]) {
     // (the password pipe) can land on one of them.
     for (int fd = 0; fd < 3; ++fd)
         if (fcntl(fd, F_GETFD) < 0 && open("/dev/null", O_RDWR) != fd) return 1;
+
+    // A caller's file size limit (output redirected to a file under "ulimit -f") makes a
+    // write fail, not end the dial halfway.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     const rasdial::ToolPaths& paths = rasdial::toolPaths();
 

@@ -22,6 +22,8 @@ PathChoice choosePath(Via via, const std::optional<nm::Availability>& offer) {
         missing = "NetworkManager's PPTP plugin (network-manager-pptp) is not installed";
     else if (!offer->primaryConnection)
         missing = "NetworkManager has no primary connection to dial over";
+    else if (!offer->userSession)
+        missing = "NetworkManager dials only for users with a login session";
     if (missing.empty())
         return {true, false,
                 via == Via::NetworkManager ? std::string(ViaVariable) + "=networkmanager"

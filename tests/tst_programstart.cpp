@@ -1,0 +1,133 @@
+// The program itself, started on an X11 display of its own (Xvfb) as a desktop session starts
+// it, and what a start leaves outside the window: the log on standard error only when asked for
+// (desktop sessions keep standard error), and no D-Bus daemon of libdbus's own where the session
+// has no bus.
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <cstdlib>
+#include <pwd.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+namespace {
+
+// Whether libdbus has started a session bus for this display: while the bus lives, the
+// dbus-launch that started it owns an X selection named after the user and the machine, where
+// every later start on the display finds it.
+bool busStartedForDisplay() {
+    QByteArray machine;
+    for (const char* path : {"/var/lib/dbus/machine-id", "/etc/machine-id"}) {
+        QFile file{QLatin1String(path)};
+        if (machine.isEmpty() && file.open(QIODevice::ReadOnly)) machine = file.readAll().trimmed();
+    }
+    const passwd* user = getpwuid(getuid());
+    const QByteArray name =
+        "_DBUS_SESSION_BUS_SELECTION_" + QByteArray(user ? user->pw_name : "") + '_' + machine;
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, name.size(), name.constData()), nullptr);
+    xcb_get_selection_owner_reply_t* owner =
+        atom ? xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr)
+             : nullptr;
+    const bool owned = owner && owner->owner != XCB_WINDOW_NONE;
+    std::free(owner);
+    std::free(atom);
+    xcb_disconnect(c);
+    return owned;
+}
+
+// The program beside a stand-in dial tool, which it prefers to one on the path, with a home of
+// its own; it runs until stop().
+struct Program {
+    QTemporaryDir dir;
+    QProcess process;
+
+    bool start(const QStringList& arguments, QProcessEnvironment environment) {
+        const QString program = dir.filePath("miravon-vpn");
+        QFile tool(dir.filePath("rasdial"));
+        if (!QFile::copy(QStringLiteral(MIRAVON_VPN), program) || !tool.open(QIODevice::WriteOnly))
+            return false;
+        tool.write("#!/bin/sh\nexit 0\n");
+        tool.close();
+        tool.setPermissions(tool.permissions() | QFileDevice::ExeOwner);
+        for (const char* name : {"HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME"})
+            environment.insert(QLatin1String(name), dir.path());
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        process.setProcessEnvironment(environment);
+        process.start(program, arguments);
+        return process.waitForStarted();
+    }
+    // Whether its window is on the screen. Start-up shows it right before a log line: once it is
+    // there, start-up has logged.
+    static bool windowShown() {
+        QProcess search;
+        search.start("xdotool", {"search", "--onlyvisible", "--name", "^MiravonVPN网络连接器$"});
+        return search.waitForFinished(5000) && search.exitCode() == 0;
+    }
+    // Ends it as a session does (SIGTERM, handled in its event loop) and gives its standard
+    // error.
+    QByteArray stop() {
+        ::kill(pid_t(process.processId()), SIGTERM);
+        process.waitForFinished(5000);
+        return process.readAllStandardError();
+    }
+};
+
+} // namespace
+
+class TestProgramStart : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "needs a display"); }
+
+    // Where the session has no bus (an X session started without one), libdbus would start
+    // dbus-launch and a dbus-daemon for the first question to D-Bus, for the whole display.
+    void noBusDaemonWithoutSessionBus_data() {
+        QTest::addColumn<bool>("unset"); // else set, but empty
+        QTest::newRow("DBUS_SESSION_BUS_ADDRESS unset") << true;
+        QTest::newRow("DBUS_SESSION_BUS_ADDRESS empty") << false;
+    }
+    void noBusDaemonWithoutSessionBus() {
+        QVERIFY2(!QStandardPaths::findExecutable("dbus-launch").isEmpty(),
+                 "dbus-launch (dbus-x11) is needed to see a bus being started");
+        QVERIFY2(!busStartedForDisplay(), "a bus was started for this display before this row");
+        QFETCH(bool, unset);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("DBUS_SESSION_BUS_ADDRESS");
+        if (!unset) environment.insert("DBUS_SESSION_BUS_ADDRESS", QString());
+        Program program;
+        QVERIFY(program.start({}, environment));
+        QTRY_VERIFY_WITH_TIMEOUT(Program::windowShown(), 15000);
+        program.stop();
+        QCOMPARE(program.process.exitCode(), 0);
+        QVERIFY(!busStartedForDisplay());
+    }
+
+    void logOnStandardErrorOnlyWhenAsked_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("logged");
+        QTest::newRow("by default") << QStringList() << false;
+        QTest::newRow("--log-to-stderr") << QStringList{"--log-to-stderr"} << true;
+    }
+    void logOnStandardErrorOnlyWhenAsked() {
+        QFETCH(QStringList, arguments);
+        Program program;
+        QVERIFY(program.start(arguments, QProcessEnvironment::systemEnvironment()));
+        QTRY_VERIFY_WITH_TIMEOUT(Program::windowShown(), 15000);
+        const QString said = QString::fromUtf8(program.stop());
+        QCOMPARE(program.process.exitCode(), 0);
+        // A log line: the time, then the line as the window shows it.
+        const QRegularExpression line(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d\\.\\d{3} \\S"),
+                                      QRegularExpression::MultilineOption);
+        QTEST(said.contains(line), "logged");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProgramStart)
+#include "tst_programstart.moc"
