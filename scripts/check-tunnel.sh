@@ -110,11 +110,14 @@ INIT
 }
 
 # image PACKAGES...: the cached image for these packages, made first if missing; prints its
-# folder. Its name is a digest of the packages and of make_image.
+# folder. Its name is a digest of the packages and of make_image. Runs at the same time take
+# turns at the cache (its .lock).
 image() {
     local key dir
     key=$( (printf '%s\n' "$@"; declare -f make_image) | sha256sum | cut -c1-16)
     dir="$cache/$key"
+    exec 9>"$cache/.lock"
+    flock 9
     if [ ! -f "$dir/root.img" ]; then
         local made=$SECONDS
         echo "making a guest image (once): $dir" >&2
@@ -171,8 +174,11 @@ boot() {
 pppd_image=$(image "${pppd_packages[@]}")
 nm_image=$(image "${nm_packages[@]}")
 # Older images are of no more use.
-find "$cache" -mindepth 1 -maxdepth 1 ! -name "$(basename "$pppd_image")" \
-    ! -name "$(basename "$nm_image")" -exec rm -rf {} +
+(
+    flock 9
+    find "$cache" -mindepth 1 -maxdepth 1 ! -name .lock ! -name "$(basename "$pppd_image")" \
+        ! -name "$(basename "$nm_image")" -exec rm -rf {} +
+) 9>"$cache/.lock"
 echo "guest images ready after $((SECONDS - started)) s"
 
 result=0
