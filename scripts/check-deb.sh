@@ -1,17 +1,26 @@
 #!/usr/bin/env bash
-# Builds the Debian package and tries it on a fresh Debian 12 root: it installs with its
-# dependencies, its files are where the desktop looks for them, and the program starts.
-# Needs root (mmdebstrap, chroot) and the network to a Debian mirror; takes a few minutes.
+# Builds the Debian package and tries it on a fresh root of the Debian release it was built on
+# (its dependencies are that release's): it installs with its dependencies, its files are where
+# the desktop looks for them, and the program starts and shows its window (saved as
+# build/package-window.png). Needs root (mmdebstrap, chroot) and the network to a Debian
+# mirror; takes a few minutes.
 source "$(dirname "$0")/common.sh"
 ensure_packages "${BUILD_PACKAGES[@]}" dpkg-dev file desktop-file-utils mmdebstrap lintian \
-    appstream
+    appstream imagemagick
 build
-(cd build && cpack -G DEB >/dev/null)
-version=$(sed -n 's/^project(MiravonVPN VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-deb="build/miravon-vpn_${version}_$(dpkg --print-architecture).deb"
-[ -f "$deb" ] || { echo "no package at $deb"; exit 1; }
+deb=$(make_package)
 echo "package: $deb"
 dpkg-deb -f "$deb" Depends Recommends
+# It names the Debian release it was built on and installs on that one only.
+release=$(. /etc/os-release && echo "$VERSION_CODENAME")
+release_number=$(. /etc/os-release && [ "$ID" = debian ] && echo "${VERSION_ID:-}" || true)
+if [ -n "$release_number" ]; then
+    [[ "$(dpkg-deb -f "$deb" Version)" == *"+deb$release_number" ]] ||
+        { echo "the version does not name Debian $release_number"; exit 1; }
+    dpkg-deb -f "$deb" Depends |
+        grep -qF "base-files (>= $release_number), base-files (<< $((release_number + 1)))" ||
+        { echo "the package does not depend on Debian $release_number's base-files"; exit 1; }
+fi
 
 # The package's files.
 expected=(/usr/bin/miravon-vpn /usr/share/applications/miravon-vpn.desktop
@@ -47,7 +56,7 @@ if [ -f "$scratch$policy" ]; then
 fi
 rm -rf "$scratch"
 
-# A fresh Debian 12 root, with the mirror this machine uses.
+# A fresh root of this machine's release, with the mirror this machine uses.
 root=$(mktemp -d /tmp/miravon-root.XXXXXX)
 mounted=()
 cleanup() {
@@ -56,13 +65,13 @@ cleanup() {
     rm -rf --one-file-system "$root"
 }
 trap cleanup EXIT
-mirror=$(awk '/^URIs:/ { print $2; exit }' /etc/apt/sources.list.d/debian.sources 2>/dev/null)
-mmdebstrap --quiet --variant=minbase bookworm "$root" "${mirror:-http://deb.debian.org/debian}"
+mmdebstrap --quiet --variant=minbase "$release" "$root" "$(debian_mirror)"
 mount -t proc proc "$root/proc" && mounted+=("$root/proc")
 mount --bind /dev "$root/dev" && mounted+=("$root/dev")
 mount --bind /dev/pts "$root/dev/pts" && mounted+=("$root/dev/pts")
 mount -t tmpfs tmpfs "$root/tmp" && mounted+=("$root/tmp")
 cp "$deb" "$root/tmp/"
+rm -f build/package-window.png
 
 chroot "$root" env DEBIAN_FRONTEND=noninteractive bash -euo pipefail -c "
 apt-get update -qq
@@ -81,9 +90,26 @@ if [ -f $policy ]; then
     test -x /usr/bin/pkexec
     rasdial >/tmp/rasdial.log 2>&1 || { cat /tmp/rasdial.log; exit 1; } # lists no connection
 fi
-# Still running after 3 s: it started and waits for its lookup host, as it should.
-export XDG_RUNTIME_DIR=\$(mktemp -d) QT_QPA_PLATFORM=offscreen
-status=0; timeout 3 miravon-vpn >/tmp/run.log 2>&1 || status=\$?
-[ \$status -eq 124 ] || { echo \"miravon-vpn ended with \$status:\"; cat /tmp/run.log; exit 1; }
-echo 'the program, its menu entry and icon are in place; it starts'
+# It starts and shows its window on an X display (Xvfb, which picks a free display itself),
+# with nothing but what the package brought; the window is saved for a look.
+apt-get install -y -qq --no-install-recommends xvfb xauth xdotool x11-apps >/tmp/apt.log 2>&1 ||
+    { tail -20 /tmp/apt.log; exit 1; }
+export XDG_RUNTIME_DIR=\$(mktemp -d)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>/tmp/display >/tmp/xvfb.log 2>&1 &
+xvfb=\$!
+for _ in \$(seq 100); do [ -s /tmp/display ] && break; sleep 0.1; done
+[ -s /tmp/display ] || { echo 'Xvfb did not start:'; cat /tmp/xvfb.log; exit 1; }
+export DISPLAY=:\$(cat /tmp/display)
+miravon-vpn >/tmp/run.log 2>&1 &
+connector=\$!
+window=\$(timeout 60 xdotool search --sync --onlyvisible --name MiravonVPN | head -1) || true
+[ -n \"\$window\" ] || { echo 'no window within 60 s:'; cat /tmp/run.log; exit 1; }
+sleep 1 # its first frame
+xwd -root -silent >/tmp/window.xwd
+kill -0 \$connector || { echo 'miravon-vpn ended:'; cat /tmp/run.log; exit 1; }
+kill \$connector; wait \$connector || true
+kill \$xvfb; wait \$xvfb || true
+echo 'the program, its menu entry and icon are in place; it starts and shows its window'
 "
+convert "xwd:$root/tmp/window.xwd" build/package-window.png
+echo "its window: $(pwd)/build/package-window.png"

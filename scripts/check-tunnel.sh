@@ -19,19 +19,17 @@ ensure_packages "${BUILD_PACKAGES[@]}" dpkg-dev file mmdebstrap qemu-system-x86 
     busybox-static imagemagick
 started=$SECONDS
 build
-(cd build && cpack -G DEB >/dev/null)
-version=$(sed -n 's/^project(MiravonVPN VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-deb="build/miravon-vpn_${version}_$(dpkg --print-architecture).deb"
-[ -f "$deb" ] || { echo "no package at $deb"; exit 1; }
+deb=$(make_package)
 
 # What the guests need besides the package: a kernel with PPP, a PPTP server and client, a
 # name server, namespaces, an X server for the connector, polkit for an ordinary user's dial, a
 # syslog daemon (busybox) to read pppd's own log, and the package's dependencies (first of
-# each alternative), so that installing it in the guest takes no network. The second guest
+# each alternative; base-files is in every root), so that installing it in the guest takes no
+# network. The second guest
 # adds systemd, logind's PAM module, NetworkManager with its PPTP plugin, systemd-resolved and
 # tcpdump (to count what leaves the uplink).
 mapfile -t package_depends < <(dpkg-deb -f "$deb" Depends Recommends | sed 's/^[A-Za-z]*: //' |
-    tr ',' '\n' | sed 's/|.*//; s/(.*)//; s/ //g' | grep -v '^$' | sort -u)
+    tr ',' '\n' | sed 's/|.*//; s/(.*)//; s/ //g' | grep -v -e '^$' -e '^base-files$' | sort -u)
 pppd_packages=(linux-image-amd64 kmod busybox-static ppp pptp-linux pptpd dnsmasq-base iproute2
                iputils-ping procps psmisc curl socat xvfb xauth x11-apps xdotool dbus polkitd
                pkexec "${package_depends[@]}")

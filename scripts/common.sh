@@ -26,3 +26,25 @@ build() {
     cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     cmake --build build -j "$(nproc)"
 }
+
+# The Debian mirror this machine's apt reads from (deb822 sources or the one-line list), for
+# the fresh roots the checks make.
+debian_mirror() {
+    local uri
+    uri=$(awk '/^URIs:/ && $2 !~ /-security/ { print $2; exit }' \
+        /etc/apt/sources.list.d/debian.sources 2>/dev/null)
+    [ -n "$uri" ] || uri=$(awk '$1 == "deb" { for (i = 2; i <= NF; i++) if ($i ~ /:\/\// &&
+        $i !~ /-security/) { print $i; exit } }' /etc/apt/sources.list 2>/dev/null)
+    echo "${uri:-http://deb.debian.org/debian}"
+}
+
+# Makes the Debian package of the build (cpack) and prints its path,
+# build/miravon-vpn_VERSION_ARCH.deb, where VERSION names the Debian release (2.1.0+deb13).
+make_package() {
+    (cd build && cpack -G DEB >/dev/null)
+    local version deb
+    version=$(sed -n 's/^set(CPACK_DEBIAN_PACKAGE_VERSION "\(.*\)")$/\1/p' build/CPackConfig.cmake)
+    deb="build/miravon-vpn_${version}_$(dpkg --print-architecture).deb"
+    [ -f "$deb" ] || { echo "no package at $deb" >&2; return 1; }
+    echo "$deb"
+}

@@ -44,12 +44,15 @@ if [ -n "${DISPLAY:-}" ]; then
     exit 0
 fi
 
-display=99
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself: the lock files in /tmp do not show the displays of a
+# chroot or of another /tmp that share this machine's network (and its abstract sockets).
+displayfile=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
 started+=($!)
-export DISPLAY=":$display"
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+for _ in $(seq 100); do [ -s "$displayfile" ] && break; sleep 0.1; done
+[ -s "$displayfile" ] || { echo "Xvfb did not start"; exit 1; }
+export DISPLAY=":$(cat "$displayfile")"
+rm -f "$displayfile"
 
 build/miravon-vpn &
 started+=($!)
