@@ -11,12 +11,8 @@
 
 #include "platform/linux/phonebookfile.h"
 
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
