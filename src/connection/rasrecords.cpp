@@ -1,8 +1,8 @@
 #include "rasrecords.h"
 
+#include "platform/ansi.h"
 #include "platform/raslayout.h"
 
-#include <QStringEncoder>
 #include <QtEndian>
 #include <cstring>
 
@@ -14,7 +14,7 @@ void put(QByteArray& record, const ras::Field& field, quint32 value) {
 
 // The whole ANSI form of the text with its NUL; false when it does not fit.
 bool put(QByteArray& record, const ras::Field& field, const QString& text) {
-    const QByteArray ansi = QStringEncoder("GBK").encode(text);
+    const QByteArray ansi = toAnsi(text);
     if (ansi.size() > field.size - 1) return false;
     std::memcpy(record.data() + field.offset, ansi.constData(), size_t(ansi.size()));
     return true;

@@ -4,8 +4,10 @@
 
 class QSocketNotifier;
 
-// SIGTERM, SIGINT and SIGHUP (a shutdown, kill, ^C, a closed terminal) arrive as a Qt signal
-// in the event loop, instead of ending the program on the spot.
+// The system's word that the program must end arrives as a Qt signal, instead of ending the
+// program on the spot: on Linux SIGTERM, SIGINT and SIGHUP (a shutdown, kill, ^C, a closed
+// terminal), in the event loop; on Windows the end of the session (a logoff or shutdown), while
+// the system waits for the answer.
 class EndSignals : public QObject {
     Q_OBJECT
 public:

@@ -1,9 +1,11 @@
 #include "platform/singleinstance.h"
 
+#include "platform/instancename.h"
+
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QLockFile>
-#include <QStandardPaths>
 
 namespace {
 
@@ -19,17 +21,19 @@ SingleInstance::SingleInstance(const QString& socketPath, QObject* parent)
 }
 
 QString SingleInstance::defaultSocketPath() {
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (!runtime.isEmpty()) return runtime + QStringLiteral("/miravon-vpn.socket");
-    return QDir::tempPath() +
-           QStringLiteral("/miravon-vpn-%1.socket").arg(qEnvironmentVariable("USER"));
+    return defaultInstanceName();
 }
 
 bool SingleInstance::claim() {
     // Two starts at the same moment must not both find the socket dead and both take it
     // over: the check and the take-over happen under a lock. A lock left by a crashed start
     // is broken, since its process is gone.
-    QLockFile lock(socketPath_ + QStringLiteral(".lock"));
+    // The lock file lies beside a socket that is a file; a pipe's lock in the user's temporary
+    // folder.
+    const QString lockPath = QFileInfo(socketPath_).isAbsolute()
+                                 ? socketPath_ + QStringLiteral(".lock")
+                                 : QDir::tempPath() + u'/' + socketPath_ + QStringLiteral(".lock");
+    QLockFile lock(lockPath);
     lock.setStaleLockTime(0);
     lock.tryLock(AnswerMs);
 

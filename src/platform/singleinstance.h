@@ -10,10 +10,12 @@
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
-    // `socketPath` is a file path; defaultSocketPath() is the one the program uses.
+    // `socketPath` is a file path, or a plain name (a named pipe on Windows);
+    // defaultSocketPath() is the one the program uses.
     explicit SingleInstance(const QString& socketPath, QObject* parent = nullptr);
 
-    // The socket in the user's private runtime folder ($XDG_RUNTIME_DIR).
+    // The user's own: on Linux in the user's private runtime folder ($XDG_RUNTIME_DIR); on
+    // Windows a pipe named after the user and the logon session.
     static QString defaultSocketPath();
 
     // True when no other instance runs: this one now answers later starts. False when another

@@ -1,5 +1,7 @@
 #include "textcodec.h"
 
+#include "platform/ansi.h"
+
 #include <QRegularExpression>
 #include <QStringDecoder>
 
@@ -14,7 +16,7 @@ QString decodeHttpBody(const QByteArray& body, const QByteArray& contentType) {
     static const QByteArrayList chinese = {"gb2312",     "gbk",       "x-gbk",
                                            "cp936",      "csgb2312",  "chinese",
                                            "gb_2312-80", "iso-ir-58", "gb18030"};
-    if (chinese.contains(name)) name = "GB18030";
+    if (chinese.contains(name)) return decodeChinese(body);
     if (!name.isEmpty()) {
         QStringDecoder decoder(name.constData());
         if (decoder.isValid()) return decoder.decode(body);

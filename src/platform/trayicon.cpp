@@ -1,9 +1,5 @@
 #include "trayicon.h"
 
-#include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusInterface>
-
 TrayIcon::TrayIcon(const QIcon& icon, QObject* parent) : QObject(parent), icon_(icon) {
     connect(&icon_, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason why) {
@@ -11,14 +7,6 @@ TrayIcon::TrayIcon(const QIcon& icon, QObject* parent) : QObject(parent), icon_(
                     (why == QSystemTrayIcon::Trigger && statusNotifierHost()))
                     emit restoreRequested();
             });
-}
-
-bool TrayIcon::statusNotifierHost() {
-    const QDBusConnection bus = QDBusConnection::sessionBus();
-    const QString watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
-    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(watcher)) return false;
-    QDBusInterface host(watcher, QStringLiteral("/StatusNotifierWatcher"), watcher, bus);
-    return host.property("IsStatusNotifierHostRegistered").toBool();
 }
 
 bool TrayIcon::available() {

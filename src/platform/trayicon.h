@@ -24,7 +24,8 @@ public:
     // A passing message next to the icon.
     void notify(const QString& title, const QString& text);
 
-    // Whether a StatusNotifier host shows the icons of this session.
+    // Whether a StatusNotifier host shows the icons of this session (never on Windows, whose
+    // notification area reports double clicks).
     static bool statusNotifierHost();
 
 signals:

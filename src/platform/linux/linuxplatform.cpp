@@ -4,16 +4,14 @@
 #include "platform/linux/phonebookfile.h"
 #include "platform/linux/phonebookstore.h"
 #include "platform/linux/x11windows.h"
+#include "platform/messagebox.h"
 #include "platform/platform.h"
 #include "platform/registry.h"
 #include "platform/sessionbus.h"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
-#include <QMainWindow>
-#include <QMessageBox>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -104,22 +102,7 @@ bool startDetached(const QString& program, const QStringList& arguments) {
 class LinuxPlatform final : public Platform {
 public:
     int messageBox(const QString& text, const QString& title, int style) override {
-        // The box belongs to the main window: it stands over it, and closing it is never the
-        // last window of the program closing.
-        QWidget* owner = nullptr;
-        for (QWidget* window : QApplication::topLevelWidgets())
-            if (qobject_cast<QMainWindow*>(window)) owner = window;
-        QMessageBox box(style & 32 ? QMessageBox::Question : QMessageBox::NoIcon, title, text,
-                        QMessageBox::NoButton, owner);
-        if (style & 1) {
-            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-            box.setEscapeButton(QMessageBox::Cancel);
-        } else {
-            box.setStandardButtons(QMessageBox::Ok);
-            box.setEscapeButton(QMessageBox::Ok);
-        }
-        box.setWindowModality(Qt::ApplicationModal);
-        return box.exec() == QMessageBox::Ok ? 1 : 2;
+        return showMessageBox(text, title, style);
     }
 
     bool launch(const QString& commandLine, int) override {

@@ -2,7 +2,6 @@
 
 #include "platform/raslayout.h"
 
-#include <arpa/inet.h>
 #include <cstdio>
 #include <vector>
 
@@ -86,6 +85,22 @@ bool isAlnum(char c) {
     return isDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
+// A dotted IPv4 address as inet_pton reads one: four decimal numbers of 0 to 255, without
+// leading zeros, joined by single dots, and nothing after them.
+bool isDottedQuad(const char* text) {
+    for (int part = 1;; ++part) {
+        if (!isDigit(*text)) return false;
+        unsigned value = 0;
+        for (const char* first = text; isDigit(*text); ++text) {
+            if (text != first && value == 0) return false;
+            value = value * 10 + unsigned(*text - '0');
+            if (value > 255) return false;
+        }
+        if (part == 4) return *text == '\0';
+        if (*text++ != '.') return false;
+    }
+}
+
 std::optional<LinkRequest> refuse(std::string* why, std::string reason) {
     if (why) *why = std::move(reason);
     return std::nullopt;
@@ -125,9 +140,7 @@ std::optional<std::uint32_t> parseFlags(std::string_view text) {
 
 bool isHostOrAddress(std::string_view text) {
     if (text.empty() || text.size() > 253) return false;
-    const std::string copy(text);
-    in_addr address;
-    if (inet_pton(AF_INET, copy.c_str(), &address) == 1) return true;
+    if (isDottedQuad(std::string(text).c_str())) return true;
     // A host name: labels of 1 to 63 letters, digits and inner hyphens; the last label not all
     // digits, so that nothing looking like a mangled address passes as a name.
     bool lastAllDigits = false;

@@ -1,4 +1,5 @@
-#include "registry.h"
+// Linux has no registry: a per-user file plays its part for the few values the connector uses.
+#include "platform/registry.h"
 
 #include <QSettings>
 #include <QStandardPaths>
@@ -17,15 +18,11 @@ std::optional<Location> locate(const QString& path) {
     QStringList parts = path.split(u'\\');
     if (parts.size() < 2 || parts.contains(QString())) return std::nullopt;
     const QString name = parts.takeLast();
-#ifdef Q_OS_WIN
-    auto key = std::make_unique<QSettings>(parts.join(u'\\'), QSettings::NativeFormat);
-#else
     auto key = std::make_unique<QSettings>(
         QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
             QStringLiteral("/MiravonVPN/registry.ini"),
         QSettings::IniFormat);
     key->beginGroup(parts.join(u'/'));
-#endif
     return Location{std::move(key), name};
 }
 

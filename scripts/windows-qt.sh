@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Qt for 64-bit Windows, built here from Debian's own qt6-base source package (the version of the
+# host's Qt, whose tools the cross build uses) with Debian's mingw-w64, posix threads: Core, Gui,
+# Widgets, Network and Test, shared, with only the features the connector needs. Installed into
+# a cache keyed by the Qt version, the configure options and the compiler, so that only the
+# first run builds (about 20 minutes on 2 cores); later runs print the folder at once.
+# Prints the installed Qt's folder (its lib/cmake holds Qt6Config.cmake) on standard output.
+#   MIRAVON_WINDOWS_QT_CACHE   where the built Qt is kept (/var/cache/miravon-windows-qt)
+# Touches no package list of the machine: the source package comes through a private apt
+# configuration.
+source "$(dirname "$0")/common.sh"
+
+WINDOWS_QT_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 cmake ninja-build
+                     dpkg-dev perl python3 qt6-base-dev qt6-base-dev-tools)
+ensure_packages "${WINDOWS_QT_PACKAGES[@]}" >&2
+
+version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
+toolchain=$PWD/cmake/mingw-w64.cmake
+# Only what a Widgets and Network program of ours uses: no OpenGL, D-Bus, ICU (GBK is the
+# system's code page 936), SQL, printing, XML, Vulkan; no tablet (its wintab headers are not in
+# Debian's source), no Direct2D (and then no DirectWrite 3: Qt 6.4.2 does not link without it).
+configure_options=(
+    -release -shared -nomake examples -nomake tests -no-pch
+    -no-opengl -no-dbus -no-icu -no-openssl -no-pkg-config -no-feature-vulkan
+    -no-feature-sql -no-feature-printsupport -no-feature-concurrent -no-feature-xml
+    -no-feature-tabletevent -no-feature-direct2d -no-feature-directwrite3
+    -no-feature-graphicsview -no-feature-mdiarea -no-feature-gif -no-feature-textodfwriter
+    -no-feature-textmarkdownwriter -no-feature-sessionmanager
+    -qt-zlib -qt-libpng -qt-libjpeg -qt-pcre -qt-harfbuzz -qt-freetype -qt-doubleconversion
+)
+compiler=$(x86_64-w64-mingw32-g++-posix --version | head -1)
+key=$( (echo "$version"; echo "$compiler"; printf '%s\n' "${configure_options[@]}"
+        cat "$toolchain") | sha256sum | cut -c1-16)
+cache=${MIRAVON_WINDOWS_QT_CACHE:-/var/cache/miravon-windows-qt}
+prefix=$cache/qt-$version-$key
+mkdir -p "$cache"
+exec 9>"$cache/.lock"
+flock 9
+if [ -f "$prefix/.complete" ]; then
+    echo "$prefix"
+    exit 0
+fi
+
+started=$SECONDS
+echo "building Qt $version for Windows (once): $prefix" >&2
+work=$(mktemp -d /var/tmp/miravon-windows-qt.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+# The source package of exactly the host's version, through apt lists of our own.
+mirror=$(debian_mirror)
+codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+mkdir -p "$work/apt/lists/partial" "$work/src"
+echo "deb-src $mirror $codename main" >"$work/apt/sources.list"
+apt_private=(-o "Dir::Etc::SourceList=$work/apt/sources.list" -o Dir::Etc::SourceParts=/dev/null
+             -o "Dir::State::Lists=$work/apt/lists" -o APT::Get::List-Cleanup=0)
+apt-get "${apt_private[@]}" -qq update >&2
+(cd "$work/src" && apt-get "${apt_private[@]}" -qq source --download-only "qt6-base=$version" >&2 &&
+    dpkg-source --no-check -x ./*.dsc qtbase >/dev/null)
+echo "source ready after $((SECONDS - started)) s" >&2
+
+mkdir "$work/build"
+(cd "$work/build" &&
+    "$work/src/qtbase/configure" -prefix "$prefix.new" -xplatform win32-g++ -qt-host-path /usr \
+        "${configure_options[@]}" -- -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake >"$work/configure.log" 2>&1) ||
+    { tail -40 "$work/configure.log" >&2; exit 1; }
+echo "configured after $((SECONDS - started)) s" >&2
+rm -rf "$prefix.new"
+cmake --build "$work/build" --parallel "$(nproc)" >"$work/build.log" 2>&1 ||
+    { grep -B5 -A20 -m3 'error' "$work/build.log" | head -80 >&2; exit 1; }
+cmake --install "$work/build" >/dev/null
+touch "$prefix.new/.complete"
+# Older builds are of no more use.
+find "$cache" -mindepth 1 -maxdepth 1 ! -name .lock ! -name "$(basename "$prefix").new" \
+    -exec rm -rf {} +
+mv "$prefix.new" "$prefix"
+echo "Qt for Windows built in $((SECONDS - started)) s, $(du -sh "$prefix" | cut -f1)" >&2
+echo "$prefix"

@@ -1,0 +1,119 @@
+// The platform on Windows, as the connector was made for it: rasapi32 writes the phonebook
+// entry, programs start through CreateProcess with the show state asked for, the registry is
+// the real one and the window sweep goes through user32.
+#include "platform/ansi.h"
+#include "platform/commandline.h"
+#include "platform/messagebox.h"
+#include "platform/platform.h"
+#include "platform/registry.h"
+#include "platform/windows/toplevelwindows.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <windows.h>
+
+#include <ras.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+std::wstring wide(const QString& text) {
+    return text.toStdWString();
+}
+
+QString existing(const QString& path) {
+    return QFileInfo(path).isFile() ? QDir::toNativeSeparators(path) : QString();
+}
+
+// The program a command line names, found as the system would find it, less the current folder
+// (where a download could have left a program of the same name): the connector's own folder,
+// the system folder, the Windows folder, then the search path.
+QString findProgram(QString name) {
+    if (QFileInfo(name).suffix().isEmpty()) name += QStringLiteral(".exe");
+    if (name.contains(u'\\') || name.contains(u'/')) return existing(name);
+    wchar_t folder[MAX_PATH];
+    QStringList places{QCoreApplication::applicationDirPath()};
+    if (UINT n = GetSystemDirectoryW(folder, MAX_PATH); n && n < MAX_PATH)
+        places << QString::fromWCharArray(folder, int(n));
+    if (UINT n = GetWindowsDirectoryW(folder, MAX_PATH); n && n < MAX_PATH)
+        places << QString::fromWCharArray(folder, int(n));
+    places << qEnvironmentVariable("PATH").split(u';', Qt::SkipEmptyParts);
+    for (const QString& place : places)
+        if (const QString found = existing(place + u'/' + name); !found.isEmpty()) return found;
+    return {};
+}
+
+// A record as the remote-access functions take it: their own aligned, writable copy.
+template <typename Record> std::vector<Record> recordCopy(const QByteArray& bytes) {
+    std::vector<Record> copy(std::size_t(bytes.size()) / sizeof(Record) + 1);
+    std::memcpy(copy.data(), bytes.constData(), std::size_t(bytes.size()));
+    return copy;
+}
+
+class WindowsPlatform final : public Platform {
+public:
+    int messageBox(const QString& text, const QString& title, int style) override {
+        return showMessageBox(text, title, style);
+    }
+
+    // The command line goes to the program as it is (its own rules split it); the program is
+    // the one its first word names, never a shell.
+    bool launch(const QString& commandLine, int showState) override {
+        const QStringList words = splitCommandLine(commandLine);
+        const QString program = words.isEmpty() ? QString() : findProgram(words.first());
+        if (program.isEmpty()) return false;
+        std::wstring line = wide(commandLine);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = WORD(showState);
+        PROCESS_INFORMATION process = {};
+        if (!CreateProcessW(wide(program).c_str(), line.data(), nullptr, nullptr, FALSE,
+                            CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &process))
+            return false;
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return true;
+    }
+
+    std::optional<QString> regRead(const QString& path) override { return readRegistryValue(path); }
+
+    bool regWrite(const QString& path, const QString& data, const QString& type) override {
+        return writeRegistryValue(path, data, type);
+    }
+
+    // Into the user's default phonebook (no phonebook path), the entry's name in ANSI.
+    bool setEntryProperties(const QString& entryName, const QByteArray& rasEntry) override {
+        auto record = recordCopy<RASENTRYA>(rasEntry);
+        return RasSetEntryPropertiesA(nullptr, toAnsi(entryName).constData(), record.data(),
+                                      DWORD(rasEntry.size()), nullptr, 0) == 0;
+    }
+
+    bool setCredentials(const QString& entryName, const QByteArray& rasCredentials) override {
+        auto record = recordCopy<RASCREDENTIALSA>(rasCredentials);
+        return RasSetCredentialsA(nullptr, toAnsi(entryName).constData(), record.data(),
+                                  FALSE) == 0;
+    }
+
+    void closeWindowsTitled(const QString& title) override {
+        Win32TopLevelWindows windows;
+        ::closeWindowsTitled(windows, title);
+    }
+
+    void endProgram(int status) override {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Platform> createPlatform() {
+    return std::make_unique<WindowsPlatform>();
+}
