@@ -17,9 +17,13 @@ ensure_packages() {
     echo "Installing: ${missing[*]}"
     local sudo=()
     [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-    "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
-        "${missing[@]}"
+    # One install at a time: CI builds Qt for Windows beside the tests, each installing.
+    (
+        flock 8
+        "${sudo[@]}" apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq \
+            --no-install-recommends "${missing[@]}"
+    ) 8>"${TMPDIR:-/tmp}/miravon-apt.lock"
 }
 
 build() {

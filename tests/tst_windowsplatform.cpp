@@ -1,0 +1,199 @@
+// The Windows platform against the real Windows services: code pages, the registry, programs
+// started with a show state, the user32 window sweep, the end of the session and the pipe of
+// the one connector per user. Runs on Qt's Windows platform (real top-level windows).
+#include "platform/ansi.h"
+#include "platform/endsignals.h"
+#include "platform/instancename.h"
+#include "platform/platform.h"
+#include "platform/registry.h"
+#include "platform/singleinstance.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+
+#include <windows.h>
+
+namespace {
+
+constexpr const char* ReportShowState = "--report-show-state";
+const QString TestKey = QStringLiteral("HKEY_CURRENT_USER\\Software\\MiravonVPN-tests");
+
+bool chineseCodePage() {
+    return GetACP() == 936;
+}
+
+} // namespace
+
+class TestWindowsPlatform : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanupTestCase() { RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\MiravonVPN-tests"); }
+
+    void chinesePages_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("lookup page") << QByteArray("\xc4\xfa\xb5\xc4IP\xca\xc7:[1.2.3.4]")
+                                     << QStringLiteral("您的IP是:[1.2.3.4]");
+        QTest::newRow("server list") << QByteArray("\xb5\xe7\xd0\xc5\xd2\xbb\xc7\xf8:10.0.0.1")
+                                     << QStringLiteral("电信一区:10.0.0.1");
+        QTest::newRow("plain ASCII") << QByteArray("2.1") << QStringLiteral("2.1");
+        QTest::newRow("empty") << QByteArray() << QString();
+    }
+    void chinesePages() {
+        QFETCH(QByteArray, bytes);
+        QTEST(decodeChinese(bytes), "text");
+    }
+
+    // The records' texts in the system's code page: on a Chinese system the device name is its
+    // 19 bytes of GBK, and the two directions agree.
+    void ansiCodePage() {
+        if (!chineseCodePage()) QSKIP("needs a Simplified-Chinese system code page (936)");
+        const QByteArray device = toAnsi(QStringLiteral("WAN 微型端口 (PPTP)"));
+        QCOMPARE(device, QByteArray("WAN \xce\xa2\xd0\xcd\xb6\xcb\xbf\xda (PPTP)"));
+        QCOMPARE(fromAnsi(device), QStringLiteral("WAN 微型端口 (PPTP)"));
+    }
+
+    void registry_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("text value") << TestKey + "\\Main\\Start page" << "REG_SZ" << true;
+        QTest::newRow("short root name") << "HKCU\\Software\\MiravonVPN-tests\\v" << "REG_SZ"
+                                         << true;
+        QTest::newRow("no other type") << TestKey + "\\n" << "REG_DWORD" << false;
+        QTest::newRow("unknown root") << "HKEY_NOWHERE\\Software\\x\\v" << "REG_SZ" << false;
+        QTest::newRow("no key") << "HKEY_CURRENT_USER\\v" << "REG_SZ" << false;
+        QTest::newRow("empty part") << TestKey + "\\\\v" << "REG_SZ" << false;
+    }
+    void registry() {
+        QFETCH(QString, path);
+        QFETCH(QString, type);
+        QFETCH(bool, written);
+        QCOMPARE(readRegistryValue(path), std::nullopt);
+        QCOMPARE(writeRegistryValue(path, QStringLiteral("http://起始页.example/"), type), written);
+        if (!written) {
+            QCOMPARE(readRegistryValue(path), std::nullopt);
+            return;
+        }
+        QCOMPARE(readRegistryValue(path), QStringLiteral("http://起始页.example/"));
+        QVERIFY(writeRegistryValue(path, QString(), type)); // replaced, also by nothing
+        QCOMPARE(readRegistryValue(path), QString());
+    }
+
+    // A new Wine prefix or Windows installation has the browser's start page set.
+    void startPageOfTheSystem() {
+        const auto page = readRegistryValue(QStringLiteral(
+            "HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\Main\\Start page"));
+        QVERIFY(page && page->startsWith(u"http"));
+    }
+
+    // The started program sees the show state it was given, and the command line as written.
+    void launchShowState_data() {
+        QTest::addColumn<int>("showState");
+        QTest::newRow("hidden") << SW_HIDE;
+        QTest::newRow("minimised") << SW_SHOWMINIMIZED;
+    }
+    void launchShowState() {
+        QFETCH(int, showState);
+        QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/show state XXXXXX"));
+        const QString report = QDir::toNativeSeparators(dir.filePath("report.txt"));
+        const QString self = QDir::toNativeSeparators(QCoreApplication::applicationFilePath());
+        const auto platform = createPlatform();
+        QVERIFY(platform->launch(QStringLiteral("\"%1\" %2 \"%3\"")
+                                     .arg(self, QLatin1String(ReportShowState), report),
+                                 showState));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(report), 10000);
+        QFile file(report);
+        QTRY_VERIFY(file.open(QIODevice::ReadOnly) && file.size() > 0);
+        QCOMPARE(file.readAll().trimmed().toInt(), showState);
+    }
+
+    // Only the program the first word names runs, never a shell.
+    void launchRefused_data() {
+        QTest::addColumn<QString>("line");
+        QTest::newRow("no such program") << "miravon-no-such-program x";
+        QTest::newRow("empty") << "";
+        QTest::newRow("shell words are no program") << "& calc.exe";
+    }
+    void launchRefused() {
+        QFETCH(QString, line);
+        QVERIFY(!createPlatform()->launch(line, SW_HIDE));
+    }
+
+    // The sweep asks the windows titled exactly so to close, and leaves the others.
+    void sweep() {
+        if (!chineseCodePage()) QSKIP("needs a Simplified-Chinese system code page (936)");
+        QWidget wanted, longer, other;
+        wanted.setWindowTitle(QStringLiteral("网络连接"));
+        longer.setWindowTitle(QStringLiteral("网络连接 2"));
+        other.setWindowTitle(QStringLiteral("other"));
+        for (QWidget* window : {&wanted, &longer, &other})
+            window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&wanted));
+        createPlatform()->closeWindowsTitled(QStringLiteral("网络连接"));
+        QTRY_VERIFY(!wanted.isVisible());
+        QTest::qWait(200);
+        QVERIFY(longer.isVisible());
+        QVERIFY(other.isVisible());
+    }
+
+    // A logoff or shutdown: the session may end, and when it does the end is told once.
+    void sessionEnd_data() {
+        QTest::addColumn<bool>("ends");
+        QTest::newRow("the session ends") << true;
+        QTest::newRow("the end was called off") << false;
+    }
+    void sessionEnd() {
+        QFETCH(bool, ends);
+        QWidget window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        EndSignals endSignals;
+        QSignalSpy told(&endSignals, &EndSignals::received);
+        const HWND hwnd = reinterpret_cast<HWND>(window.winId());
+        QCOMPARE(SendMessageW(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), LRESULT(TRUE));
+        QCOMPARE(told.size(), 0);
+        SendMessageW(hwnd, WM_ENDSESSION, ends, ENDSESSION_LOGOFF);
+        SendMessageW(hwnd, WM_ENDSESSION, ends, ENDSESSION_LOGOFF);
+        QCOMPARE(told.size(), ends ? 1 : 0);
+    }
+
+    // The user's one connector: a pipe named after the user and the session.
+    void oneConnectorPerUser() {
+        const QString name = defaultInstanceName();
+        QVERIFY2(QRegularExpression(QStringLiteral("^miravon-vpn-S-1-5-[0-9-]+-[0-9]+$"))
+                     .match(name)
+                     .hasMatch(),
+                 qPrintable(name));
+        SingleInstance first(name);
+        QSignalSpy toFront(&first, &SingleInstance::activationRequested);
+        QVERIFY(first.claim());
+        SingleInstance later(name);
+        QVERIFY(!later.claim());
+        QTRY_COMPARE(toFront.size(), 1);
+    }
+};
+
+int main(int argc, char* argv[]) {
+    // Started by launchShowState: says the show state it was started with.
+    if (argc == 3 && QByteArray(argv[1]) == ReportShowState) {
+        STARTUPINFOW startup = {};
+        GetStartupInfoW(&startup);
+        const int state = startup.dwFlags & STARTF_USESHOWWINDOW ? startup.wShowWindow : -1;
+        QFile report(QString::fromLocal8Bit(argv[2]));
+        return report.open(QIODevice::WriteOnly) &&
+                       report.write(QByteArray::number(state)) > 0
+                   ? 0
+                   : 1;
+    }
+    QApplication app(argc, argv);
+    TestWindowsPlatform test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_windowsplatform.moc"
