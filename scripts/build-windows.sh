@@ -11,8 +11,10 @@ httplib=$(windows_httplib)
 echo "Qt for Windows and cpp-httplib ready after $((SECONDS - started)) s"
 
 out=build-windows
+# Qt's toolchain file adds its folder to the places searched, then loads ours.
 cmake -S . -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" -DCMAKE_PREFIX_PATH="$qt" \
+    -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
     -DMIRAVON_HTTPLIB_DIR="$httplib" \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$PWD/scripts/wine-run.sh" >/dev/null
@@ -44,9 +46,7 @@ cp /usr/share/doc/libqt6core6/copyright "$stage/licenses/Qt-copyright.txt"
 cp /usr/share/doc/gcc-mingw-w64-base/copyright "$stage/licenses/GCC-runtime-copyright.txt"
 cp /usr/share/doc/mingw-w64-common/copyright "$stage/licenses/mingw-w64-copyright.txt"
 
-# The icon of the installer, the program's entry and Apps & features.
-convert resources/icons/16x16.png resources/icons/32x32.png resources/icons/48x48.png \
-    resources/icons/64x64.png resources/icons/128x128.png "$out/miravon-vpn.ico"
+# The installer has the program's icon (made by the build).
 version=$(sed -n 's/^project(MiravonVPN VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 installer=$PWD/$out/miravon-vpn-$version-setup.exe
 makensis -V2 -DVERSION="$version" -DSTAGE="$PWD/$stage" -DOUTFILE="$installer" \

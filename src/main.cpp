@@ -55,6 +55,8 @@ int main(int argc, char* argv[]) {
     // A shutdown, kill or a closed terminal hangs up as the confirmed exit does.
     EndSignals endSignals;
     QObject::connect(&endSignals, &EndSignals::received, &window, &frmtunrell::endWithoutQuestion);
+    QObject::connect(&endSignals, &EndSignals::endQuery, &window,
+                     [&window](bool* keep) { *keep = window.sessionEndQuery(); });
     window.Form_Load();
     window.showAfterStartup();
     startedUp = true;

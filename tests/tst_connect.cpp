@@ -162,6 +162,10 @@ private slots:
             << QStringList{entry, "cvpn", "`id`"};
     }
     void dialToolArguments() {
+#ifdef Q_OS_WIN
+        QSKIP("the stand-in dial tool here is a shell script and the phonebook the Linux file; "
+              "under Wine check-windows.sh dials through the real platform");
+#endif
         QFETCH(QString, line);
         QFETCH(QString, page);
         QFETCH(QStringList, arguments);

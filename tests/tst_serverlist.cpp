@@ -165,6 +165,10 @@ private slots:
         QTest::newRow("servers") << "A:1;a#p\r\n" << 0;
     }
     void endsTheRealProgram() {
+#ifdef Q_OS_WIN
+        QSKIP("the stand-in dial tool here is a shell script; under Wine check-windows.sh sees "
+              "the real program's hang-ups through its stand-in rasdial.exe");
+#endif
         QFETCH(QString, list);
         TestServer server;
         server.route("/vpn/list.txt", server.text(list.toStdString()));

@@ -9,7 +9,7 @@
 
 namespace {
 
-const QString StartPage =
+const QString StartPageValue =
     QStringLiteral(R"(HKEY_CURRENT_USER\Software\Microsoft\Internet Explorer\Main\Start page)");
 const QString Ask = QStringLiteral(
     "请点击[确定]按钮已表示您对Miravon软件的支持,它将会修改浏览器主页为[Miravon上网导航],"
@@ -70,8 +70,8 @@ private slots:
         platform.registryWritable = writable;
         const QMap<QString, QString> values = {
             {"equal", navigation}, {"upper", navigation.toUpper()}, {"slash", navigation + "/"}};
-        if (stored != "missing") platform.registry.insert(StartPage, values.value(stored, stored));
-        const QString before = platform.registry.value(StartPage);
+        if (stored != "missing") platform.registry.insert(StartPageValue, values.value(stored, stored));
+        const QString before = platform.registry.value(StartPageValue);
 
         frmtunrell window(site.config(), platform);
         if (fromMenu)
@@ -84,7 +84,7 @@ private slots:
             QCOMPARE(box.title, QString("提示"));
             QCOMPARE(box.style, box.text == Ask ? 1 : 0);
         }
-        QCOMPARE(platform.registry.value(StartPage), written ? navigation : before);
+        QCOMPARE(platform.registry.value(StartPageValue), written ? navigation : before);
         if (!fromMenu) {
             // Whatever the prompt met, start-up goes on with the idle controls and the check.
             QVERIFY(!window.findChild<QPushButton*>("Command2")->isEnabled());
@@ -96,7 +96,7 @@ private slots:
     void agreedOnce() {
         TestSite site;
         FakePlatform platform;
-        platform.registry.insert(StartPage, "about:blank");
+        platform.registry.insert(StartPageValue, "about:blank");
         {
             frmtunrell first(site.config(), platform);
             first.Form_Load();

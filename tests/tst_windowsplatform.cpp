@@ -42,6 +42,9 @@ private slots:
         QTest::newRow("server list") << QByteArray("\xb5\xe7\xd0\xc5\xd2\xbb\xc7\xf8:10.0.0.1")
                                      << QStringLiteral("电信一区:10.0.0.1");
         QTest::newRow("plain ASCII") << QByteArray("2.1") << QStringLiteral("2.1");
+        QTest::newRow("a byte that starts nothing keeps the next")
+            << QByteArray("\xb5\xe7" "a\x81 z\xff\r\n") << QStringLiteral("电a\uFFFD z\uFFFD\r\n");
+        QTest::newRow("cut short at the end") << QByteArray("a\xb5") << QStringLiteral("a\uFFFD");
         QTest::newRow("empty") << QByteArray() << QString();
     }
     void chinesePages() {
@@ -107,10 +110,12 @@ private slots:
         QVERIFY(platform->launch(QStringLiteral("\"%1\" %2 \"%3\"")
                                      .arg(self, QLatin1String(ReportShowState), report),
                                  showState));
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(report), 10000);
-        QFile file(report);
-        QTRY_VERIFY(file.open(QIODevice::ReadOnly) && file.size() > 0);
-        QCOMPARE(file.readAll().trimmed().toInt(), showState);
+        const auto reported = [&report] {
+            QFile file(report);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!reported().isEmpty(), 10000);
+        QCOMPARE(reported().toInt(), showState);
     }
 
     // Only the program the first word names runs, never a shell.
@@ -142,24 +147,41 @@ private slots:
         QVERIFY(other.isVisible());
     }
 
-    // A logoff or shutdown: the session may end, and when it does the end is told once.
+    // A logoff or shutdown: asked first, the program's answer keeps the session or lets it
+    // end (a critical end asks nobody); when it ends, the end is told once.
     void sessionEnd_data() {
+        QTest::addColumn<bool>("keep");        // what the program answers when asked
+        QTest::addColumn<LPARAM>("reason");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<LRESULT>("answer");   // to WM_QUERYENDSESSION
         QTest::addColumn<bool>("ends");
-        QTest::newRow("the session ends") << true;
-        QTest::newRow("the end was called off") << false;
+        QTest::newRow("logoff, the user confirms")
+            << false << LPARAM(ENDSESSION_LOGOFF) << true << LRESULT(TRUE) << true;
+        QTest::newRow("logoff, the user keeps the program")
+            << true << LPARAM(ENDSESSION_LOGOFF) << true << LRESULT(FALSE) << false;
+        QTest::newRow("shutdown that asks nobody")
+            << true << LPARAM(ENDSESSION_CRITICAL) << false << LRESULT(TRUE) << true;
     }
     void sessionEnd() {
+        QFETCH(bool, keep);
+        QFETCH(LPARAM, reason);
         QFETCH(bool, ends);
         QWidget window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         EndSignals endSignals;
+        int asked = 0;
+        connect(&endSignals, &EndSignals::endQuery, this, [&](bool* kept) {
+            ++asked;
+            *kept = keep;
+        });
         QSignalSpy told(&endSignals, &EndSignals::received);
         const HWND hwnd = reinterpret_cast<HWND>(window.winId());
-        QCOMPARE(SendMessageW(hwnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), LRESULT(TRUE));
+        QTEST(SendMessageW(hwnd, WM_QUERYENDSESSION, 0, reason), "answer");
+        QTEST(asked == 1, "asked");
         QCOMPARE(told.size(), 0);
-        SendMessageW(hwnd, WM_ENDSESSION, ends, ENDSESSION_LOGOFF);
-        SendMessageW(hwnd, WM_ENDSESSION, ends, ENDSESSION_LOGOFF);
+        SendMessageW(hwnd, WM_ENDSESSION, ends, reason);
+        SendMessageW(hwnd, WM_ENDSESSION, ends, reason);
         QCOMPARE(told.size(), ends ? 1 : 0);
     }
 

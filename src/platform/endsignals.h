@@ -16,6 +16,9 @@ public:
 
 signals:
     void received(int signal);
+    // The session is about to end and asks whether the program lets it (Windows, where a
+    // program may ask its user first); a handler that keeps the program sets *keep.
+    void endQuery(bool* keep);
 
 private:
     QSocketNotifier* notifier_ = nullptr;

@@ -85,17 +85,15 @@ frmtunrell::frmtunrell(const AppConfig& config, Platform& platform, QWidget* par
     }
     connect(Command1, &QPushButton::clicked, this, &frmtunrell::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frmtunrell::Command2_Click);
-    // Logging out asks the same question as the close box.
+#if QT_CONFIG(sessionmanager)
+    // Logging out asks the same question as the close box (where Qt has no session manager,
+    // the platform's EndSignals asks through sessionEndQuery()).
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& session) {
         if (!session.allowsInteraction()) return;
-        bool cancel = true;
-        try {
-            cancel = Form_QueryUnload();
-        } catch (const PlatformError&) {
-        }
-        if (cancel) session.cancel();
+        if (sessionEndQuery()) session.cancel();
         session.release();
     });
+#endif
     // Nothing that starts work is usable before start-up has finished: there is no public
     // address to compare against yet, and no list.
     Command1->setEnabled(false);
@@ -304,6 +302,14 @@ void frmtunrell::endWithoutQuestion() {
     ending_ = true;
     platform_.launch(HangUpCommand, 0);
     platform_.endProgram(0);
+}
+
+bool frmtunrell::sessionEndQuery() {
+    try {
+        return Form_QueryUnload();
+    } catch (const PlatformError&) {
+        return true; // no question could be asked: the program stays
+    }
 }
 
 bool frmtunrell::Form_QueryUnload() {

@@ -60,8 +60,13 @@ public:
     void bringToFront();
     // Asks whether to quit; on OK hangs up and ends the program. True keeps the window.
     bool Form_QueryUnload();
-    // The program is told to end without a question (SIGTERM, SIGINT, SIGHUP): the link is
-    // hung up as after a confirmed exit, and the program ends with status 0.
+    // The session is ending (a logoff or shutdown) and asks first: the same question as the
+    // close box, whose OK hangs up and ends the program. True keeps the program (and the
+    // session, where the system lets a program keep it).
+    bool sessionEndQuery();
+    // The program is told to end without a question (SIGTERM, SIGINT, SIGHUP, the end of the
+    // session): the link is hung up as after a confirmed exit, and the program ends with
+    // status 0.
     void endWithoutQuestion();
 
     // Writes the phonebook entry for a server address, with empty stored credentials. The user

@@ -1,5 +1,5 @@
 // Windows' own conversions: the system's ANSI code page for the "A" functions and their
-// records, code page 936 (GBK) for Chinese web pages. Qt on Windows has codecs other than UTF
+// records, code page 54936 (GB18030, which holds GBK) or 936 (GBK) for Chinese web pages. Qt on Windows has codecs other than UTF
 // and Latin-1 only through ICU, which this build leaves out.
 #include "platform/ansi.h"
 
@@ -30,7 +30,27 @@ QString decode(UINT codePage, const QByteArray& bytes) {
     return text;
 }
 
-constexpr UINT Gbk = 936;
+// GB18030, which holds GBK and GB2312, as browsers read the Chinese labels; plain GBK where the
+// system does not know it.
+UINT chineseCodePage() {
+    static const UINT codePage = IsValidCodePage(54936) ? 54936 : 936;
+    return codePage;
+}
+
+// One character of a Chinese charset at `at`: its length in bytes, 0 when it is not one.
+int chineseCharacter(UINT codePage, const QByteArray& bytes, qsizetype at, QString* into) {
+    wchar_t wide[2];
+    for (const int length : {2, 4}) {
+        if (at + length > bytes.size() || (length == 4 && codePage != 54936)) break;
+        const int n = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, bytes.constData() + at,
+                                          length, wide, 2);
+        if (n > 0) {
+            into->append(QString::fromWCharArray(wide, n));
+            return length;
+        }
+    }
+    return 0;
+}
 
 } // namespace
 
@@ -42,6 +62,24 @@ QString fromAnsi(const QByteArray& bytes) {
     return decode(CP_ACP, bytes);
 }
 
+// Character by character, so that a byte that starts no character becomes U+FFFD and the byte
+// after it is read afresh, as browsers (and Qt's decoders elsewhere) do; the system's own
+// conversion of a whole text would swallow that byte (an ASCII letter or a line end) too.
 QString decodeChinese(const QByteArray& bytes) {
-    return decode(Gbk, bytes);
+    const UINT codePage = chineseCodePage();
+    QString text;
+    text.reserve(bytes.size());
+    for (qsizetype at = 0; at < bytes.size();) {
+        const auto byte = static_cast<unsigned char>(bytes[at]);
+        if (byte < 0x80) {
+            text.append(QChar(byte));
+            ++at;
+        } else if (const int length = chineseCharacter(codePage, bytes, at, &text)) {
+            at += length;
+        } else {
+            text.append(QChar::ReplacementCharacter);
+            ++at;
+        }
+    }
+    return text;
 }
