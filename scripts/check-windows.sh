@@ -11,8 +11,8 @@
 # Each check prints one line; the run ends with "N passed, N failed". Saved in
 # build-windows/check/ (screenshots, the connector's log, the records).
 source "$(dirname "$0")/windows-common.sh"
-ensure_packages "${BUILD_PACKAGES[@]}" wine wine64 fonts-wine locales xvfb xauth xdotool trayer \
-    imagemagick curl
+ensure_packages "${BUILD_PACKAGES[@]}" wine wine64 fonts-wine locales xvfb xauth xdotool jwm \
+    x11-utils imagemagick curl
 started=$SECONDS
 say_time() { echo "== $1 after $((SECONDS - started)) s"; }
 
@@ -25,7 +25,11 @@ out=build-windows/check
 rm -rf "$out" && mkdir -p "$out"
 work=$(mktemp -d /var/tmp/miravon-wine.XXXXXX)
 pids=()
+passed=0 failed=0
+finished=false
 cleanup() {
+    # A step that the checks after it need failed: the run stops there, and says so.
+    $finished || echo "stopped early at line ${BASH_LINENO[0]}: $passed passed, $((failed + 1)) failed"
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
     wineserver -k 2>/dev/null || true
     wait 2>/dev/null || true
@@ -33,12 +37,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-passed=0 failed=0
 check() { # check NAME COMMAND...: one line per check
+    local name=$1
+    shift
     if "$@"; then
-        passed=$((passed + 1)) && echo "ok   $1"
+        passed=$((passed + 1)) && echo "ok   $name"
     else
-        failed=$((failed + 1)) && echo "FAIL $1"
+        failed=$((failed + 1)) && echo "FAIL $name"
     fi
 }
 # waits up to $1 tenths of a second for the command to succeed
@@ -62,8 +67,9 @@ within 100 test -s "$displayfile" || { echo "Xvfb did not start"; exit 1; }
 export DISPLAY=":$(cat "$displayfile")"
 rm -f "$displayfile"
 
-wine wineboot --init >/dev/null 2>&1
+mkdir -p "$WINEPREFIX"
 wineserver -p # one server for the whole run: each program then starts in a fraction of a second
+wine wineboot --init >/dev/null 2>&1
 drive=$WINEPREFIX/drive_c
 # Wine's own fonts, and the Chinese faces Windows has, answered by WenQuanYi; Qt's log on
 # standard error (Wine passes no QT_ variable on).
@@ -108,95 +114,146 @@ cp build-windows/tests/windows/rasapi32.dll build-windows/tests/windows/rasdial.
     "$drive/windows/system32/"
 mkdir -p "$drive/ras-records"
 export MIRAVON_RAS_RECORDS='C:\ras-records' RASDIAL_SIMULATOR=http://127.0.0.1:8660
-build/miravon-site --port 8660 --tunnel-seconds 20 >"$out/miravon-site.log" 2>&1 &
-pids+=($!)
-within 100 curl -sf -o /dev/null http://127.0.0.1:8660/vpn/list.txt ||
-    { echo "the maker site did not start"; exit 1; }
-trayer --edge bottom --align right --widthtype pixel --width 64 --heighttype pixel \
-    --height 24 >/dev/null 2>&1 &
+site_pid=
+start_site() { # start_site TUNNEL_SECONDS: the maker site on the port the program is built for
+    if [ -n "$site_pid" ]; then kill "$site_pid"; wait "$site_pid" 2>/dev/null || true; fi
+    build/miravon-site --port 8660 --tunnel-seconds "$1" >>"$out/miravon-site.log" 2>&1 &
+    site_pid=$!
+    pids+=($site_pid)
+    within 100 curl -sf -o /dev/null http://127.0.0.1:8660/vpn/list.txt
+}
+start_site 600 || { echo "the maker site did not start"; exit 1; }
+# A window manager with a notification area (XEmbed), where Wine docks the program's icon.
+jwm >/dev/null 2>&1 &
 pids+=($!)
 say_time "installing"
 
 # 3. The installed program. The start-page prompt comes first: its OK writes the value.
+title='^MiravonVPN网络连接器$'
 start_page() {
     wine reg query 'HKCU\Software\Microsoft\Internet Explorer\Main' /v 'Start Page' 2>/dev/null |
         tr -d '\r' | awk '/REG_SZ/ { print $NF }'
 }
-before=$(start_page)
-log=$out/connector.log
-launched=$SECONDS
-(cd "$program_dir" && exec wine ./miravon-vpn.exe --log-to-stderr) >"$log" 2>&1 &
-connector=$!
-pids+=($connector)
-box() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
-answer() { # answer TITLE: presses OK (Return) in the message box of that title
+start_page_is() { test "$(start_page)" = "$1"; }
+shown() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
+on_screen() { test -n "$(shown "$1")"; } # looked at anew at each turn of `within`
+off_screen() { test -z "$(shown "$1")"; }
+answer() { # answer TITLE: OK (Return) in the message box of that title
+    within 300 on_screen "^$1\$" || return 1
     local id
-    within 300 test -n "$(box "$1")" || return 1
-    id=$(box "$1")
-    xdotool windowactivate --sync "$id" 2>/dev/null || xdotool windowfocus --sync "$id"
-    xdotool key --window "$id" Return
-    within 50 test -z "$(box "$1")"
+    id=$(shown "^$1\$")
+    xdotool windowactivate --sync "$id" >/dev/null 2>&1
+    xdotool key Return
+    within 50 off_screen "^$1\$"
 }
-check "start-page prompt: OK (and the thanks)" bash -c "$(declare -f within box answer)
-    answer 提示 && answer 提示"
-check "start page written to the prefix's registry (was $before)" \
-    within 50 test "$(start_page)" = "http://127.0.0.1:8660/dh.htm"
-window=$(within 600 xdotool search --onlyvisible --name '^MiravonVPN网络连接器$' &&
-    xdotool search --onlyvisible --name '^MiravonVPN网络连接器$' | head -1)
-echo "window shown $((SECONDS - launched)) s after the start"
-check "window shown with its Chinese title" test -n "$window"
-logged() { grep -qF "$1" "$log"; }
-check "public address and server list" within 150 logged "您当前的IP地址是: 127.0.0.1"
-check "server list read (GBK)" within 150 logged "获取服务器列表成功"
+click() { xdotool mousemove --window "$window" "$1" "$2" click 1; } # inside the window
+connect_button() { click 198 111; }
+disconnect_button() { click 278 111; }
+log=
+logged() { grep -aqF "$1" "$log"; }
+connector=
+start_connector() { # start_connector NAME: the installed program, its log in $out/NAME.log
+    log=$out/$1.log
+    (cd "$program_dir" && exec wine ./miravon-vpn.exe --log-to-stderr) >"$log" 2>&1 &
+    connector=$!
+    pids+=($connector)
+}
+wait_for_window() {
+    within 600 on_screen "$title" && window=$(shown "$title")
+}
+ended() { ! kill -0 "$connector" 2>/dev/null; }
+hangups() { grep -c 'POST /rasdial/hangup' "$out/miravon-site.log"; }
+status_is() { curl -s http://127.0.0.1:8660/rasdial/status | head -1 | grep -qx "$1"; }
+
+before=$(start_page)
+start_connector first
+prompted() { answer 提示 && answer 提示; }
+check "start-page prompt answered OK, then thanked" prompted
+check "start page written to the prefix's registry (it was $before)" \
+    within 50 start_page_is "http://127.0.0.1:8660/dh.htm"
+check "window shown with its Chinese title" wait_for_window
+check "public address from the lookup page" within 150 logged "您当前的IP地址是: 127.0.0.1"
+servers=$(curl -s http://127.0.0.1:8660/vpn/list.txt | grep -c ':')
+check "server list read from GBK ($servers servers)" within 150 logged "成功获取服务器信息 ${servers}台"
 sleep 1
 import -window root "$out/window.png"
-
-# A second start brings the first to the front and ends at once.
-check "second start ends at once" timeout 20 wine "C:\\Program Files\\MiravonVPN\\miravon-vpn.exe"
+check "a second start ends at once (status 0)" timeout 20 wine "$(winepath "$program_dir/miravon-vpn.exe")"
+check "…and the first one stays" test -n "$(shown "$title")"
 
 # 4. "连接": the records through rasapi32, the dial through rasdial.exe, the simulated tunnel.
-wine "$(winepath "$PWD/build-windows/tests/windows/sweep-window.exe")" 网络连接 &
-sweep=$!
-pids+=($sweep)
-eval "$(xdotool getwindowgeometry --shell "$window")"
-xdotool mousemove $((X + 206)) $((Y + 119)) click 1
-check "连接成功." within 300 logged "连接成功."
-server=$(awk -F'[:;]' 'NR == 1 { print $2 }' <(curl -s http://127.0.0.1:8660/vpn/list.txt))
-build/ras-records-dump "$server" "$out/linux-entry.rec" "$out/linux-credentials.rec"
-cp "$drive/ras-records/"* "$out/" 2>/dev/null || true
-check "RASENTRY as the Linux build writes it, byte for byte" \
+connect_button
+check "连接成功. and the tunnel's address" within 300 logged "您当前的IP地址是: 203.0.113.7"
+check "the site's tunnel is up" status_is up
+server=$(curl -s http://127.0.0.1:8660/vpn/list.txt | LC_ALL=C awk -F'[:;]' 'NR == 1 { print $2 }')
+build/tests/ras-records-dump "$server" "$out/linux-entry.rec" "$out/linux-credentials.rec"
+cp "$drive/ras-records/"* "$out/"
+check "RasSetEntryPropertiesA got the RASENTRY the Linux build writes for $server" \
     cmp "$out/entry.rec" "$out/linux-entry.rec"
-check "RASCREDENTIALS as the Linux build writes it" \
+check "RasSetCredentialsA got the RASCREDENTIALS the Linux build writes" \
     cmp "$out/credentials.rec" "$out/linux-credentials.rec"
-check "entry name in code page 936" \
-    cmp "$out/entry.name" <(printf 'MiravonVPN网络连接器' | iconv -f UTF-8 -t GBK)
-check "sweep closed the \"网络连接\" window" within 100 bash -c "! kill -0 $sweep 2>/dev/null"
-sleep 3
+entry_hex=$(printf 'MiravonVPN网络连接器' | iconv -f UTF-8 -t GBK | od -An -tx1 | tr -d ' \n')
+check "both into the default phonebook, the entry's name in code page 936" \
+    test "$(grep -c "phonebook=NULL name=$entry_hex " "$out/calls.log")" -eq 2
+sleep 2
 import -window root "$out/window-connected.png"
 
-# 5. The tray: minimised it leaves the screen for the icon; a double click brings it back.
-xdotool windowminimize "$window" 2>/dev/null || xdotool key --window "$window" super+Down
-check "minimised into the tray" within 50 bash -c "! xdotool search --onlyvisible --name \
-    '^MiravonVPN网络连接器\$' >/dev/null"
+# 5. The tray: minimised, the window leaves the screen for the icon; a double click on the icon
+# brings it back.
+xdotool windowminimize "$window"
+check "minimised into the notification area" within 50 off_screen "$title"
 import -window root "$out/tray.png"
-icon=$(xdotool search --class trayer 2>/dev/null | tail -1)
-if [ -n "$icon" ]; then
-    eval "$(xdotool getwindowgeometry --shell "$icon")"
-    xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click --repeat 2 --delay 80 1
-fi
-check "double click on the icon brings it back" within 50 \
-    xdotool search --onlyvisible --name '^MiravonVPN网络连接器$'
+icon() { # the centre of the program's icon, docked by Wine (explorer.exe) into jwm's tray
+    xwininfo -root -tree | awk '/"explorer.exe"/ { split($(NF-1), s, /[x+]/); split($NF, a, "+")
+        if (s[1] > 1 && s[1] <= 32 && s[2] <= 32) { print a[2] + int(s[1] / 2), a[3] + int(s[2] / 2); exit } }'
+}
+read -r icon_x icon_y <<<"$(icon)"
+[ -n "$icon_x" ] && xdotool mousemove "$icon_x" "$icon_y" click --repeat 2 --delay 80 1
+check "a double click on the icon brings it back" within 50 on_screen "$title"
+window=$(shown "$title")
 
-# 6. The drop: the site ends the tunnel; the start-up address comes back; the pause runs.
-check "drop seen: 连接已断开,5分钟后可重新连接." within 450 logged "连接已断开,5分钟后可重新连接."
-check "hang-up after the drop went through rasdial.exe" \
-    within 50 bash -c "curl -s http://127.0.0.1:8660/rasdial/status | grep -q '^down'"
+# 6. "断开": asked first, then the hang-up through rasdial.exe and the pause.
+disconnect_button
+disconnected() { answer 断开提示 && within 100 logged "断开成功,5分钟后可重新连接."; }
+check "断开 asks, OK: 断开成功,5分钟后可重新连接." disconnected
+check "the site's tunnel is down" within 50 status_is down
+sleep 2
+import -window root "$out/window-disconnected.png"
+
+# 7. The close box: asked first; OK hangs up and ends the program.
+before=$(hangups)
+xdotool windowactivate --sync "$window" key alt+F4 2>/dev/null # the window manager's close
+confirmed_exit() { answer 退出提示 && within 100 ended; }
+check "the close box asks, OK ends the program" confirmed_exit
+hung_up_since() { test "$(hangups)" -gt "$1"; }
+check "…after a hang-up through rasdial.exe" within 50 hung_up_since "$before"
+
+# 8. A logoff while connected: asked as the close box asks; OK hangs up and ends the program.
+start_connector session
+wait_for_window && within 150 logged "成功获取服务器信息"
+connect_button
+within 300 logged "连接成功."
+(wine wineboot --end-session >/dev/null 2>&1 &)
+check "a logoff asks as the close box does, OK ends the program" confirmed_exit
+check "…and the tunnel is down" within 50 status_is down
+
+# 9. A drop: the site ends the tunnel, the start-up address comes back; the pause runs.
+start_site 6
+start_connector drop
+wait_for_window && within 150 logged "成功获取服务器信息"
+connect_button
+within 300 logged "连接成功."
+# A window titled as Windows' own dial-up dialogs: the drop's sweep closes it (its program
+# ends with 0 then; with 3 when nobody closed it within 20 s).
+wine "$(winepath "$PWD/build-windows/tests/windows/sweep-window.exe")" 网络连接 >/dev/null 2>&1 &
+sweep=$!
+pids+=($sweep)
+check "the drop is seen: 连接已断开,5分钟后可重新连接." within 450 logged "连接已断开,5分钟后可重新连接."
+swept() { wait "$sweep"; }
+check "the drop's sweep closed the window titled 网络连接" swept
+sleep 2
 import -window root "$out/window-dropped.png"
-
-# 7. The end of the session hangs up, as the confirmed exit does, and ends the program.
-check "end of session ends the connector" bash -c "wine wineboot --end-session >/dev/null 2>&1;
-    $(declare -f within); within 100 bash -c '! kill -0 $connector 2>/dev/null'"
-check "…after starting the hang-up" grep -q "Disconnect" "$drive/ras-records/rasdial.log" 2>/dev/null
+kill "$connector"
+within 100 ended
 
 # The start-up beside its floor: from the start to the window on the screen, the connector
 # (its site answering at once, the start page already set) and a bare Qt window of the same
@@ -207,11 +264,11 @@ startup_ms() { # startup_ms PROGRAM.exe: prints the milliseconds to its shown wi
     from=$(date +%s%N)
     (cd "$program_dir" && exec wine "./$1") >/dev/null 2>&1 &
     pid=$!
-    timeout 60 xdotool search --sync --onlyvisible --name '^MiravonVPN网络连接器$' >/dev/null
+    within 600 on_screen "$title"
     ms=$((($(date +%s%N) - from) / 1000000))
     kill "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
-    within 100 bash -c "! xdotool search --onlyvisible --name '^MiravonVPN网络连接器\$' >/dev/null"
+    within 100 off_screen "$title"
     echo "$ms"
 }
 median() { tr ' ' '\n' | sort -n | sed -n 3p; }
@@ -221,21 +278,22 @@ for _ in 1 2 3 4 5; do
     connector_runs+=("$(startup_ms miravon-vpn.exe)")
 done
 rm -f "$program_dir/bare-window.exe"
-bare=$(echo "${bare_runs[*]}" | median) connector=$(echo "${connector_runs[*]}" | median)
-echo "start-up under Wine: connector ${connector_runs[*]} ms (median $connector)," \
+bare=$(echo "${bare_runs[*]}" | median) connector_ms=$(echo "${connector_runs[*]}" | median)
+echo "start-up under Wine: connector ${connector_runs[*]} ms (median $connector_ms)," \
     "bare Qt window ${bare_runs[*]} ms (median $bare); ratio" \
-    "$(awk -v a="$connector" -v b="$bare" 'BEGIN { printf "%.2f", a / b }')"
+    "$(awk -v a="$connector_ms" -v b="$bare" 'BEGIN { printf "%.2f", a / b }')"
 
-# 8. The uninstaller leaves nothing of the program behind.
-wine "C:\\Program Files\\MiravonVPN\\uninstall.exe" /S
+# 10. The uninstaller leaves nothing of the program behind.
+wine "$(winepath "$program_dir/uninstall.exe")" /S
 gone() {
     [ ! -e "$program_dir" ] &&
         ! ls "$drive/ProgramData/Microsoft/Windows/Start Menu/Programs/"*.lnk >/dev/null 2>&1 &&
         ! wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\MiravonVPN' \
             >/dev/null 2>&1
 }
-check "uninstalled: folder, menu entry and key gone" within 300 gone
+check "uninstalled: no folder, menu entry or Apps & features key left" within 300 gone
 say_time "the installed program"
-echo "Windows under Wine: $passed passed, $failed failed; saved in $out/"
+echo "Windows under Wine: saved in $out/"
+finished=true
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
