@@ -66,6 +66,10 @@ pids+=($!)
 within 100 test -s "$displayfile" || { echo "Xvfb did not start"; exit 1; }
 export DISPLAY=":$(cat "$displayfile")"
 rm -f "$displayfile"
+# A window manager with a notification area (XEmbed), where Wine docks the program's icon;
+# without one Wine waits 2 s for every window it unmaps.
+jwm >/dev/null 2>&1 &
+pids+=($!)
 
 mkdir -p "$WINEPREFIX"
 wineserver -p # one server for the whole run: each program then starts in a fraction of a second
@@ -123,9 +127,6 @@ start_site() { # start_site TUNNEL_SECONDS: the maker site on the port the progr
     within 100 curl -sf -o /dev/null http://127.0.0.1:8660/vpn/list.txt
 }
 start_site 600 || { echo "the maker site did not start"; exit 1; }
-# A window manager with a notification area (XEmbed), where Wine docks the program's icon.
-jwm >/dev/null 2>&1 &
-pids+=($!)
 say_time "installing"
 
 # 3. The installed program. The start-page prompt comes first: its OK writes the value.
