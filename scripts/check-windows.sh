@@ -139,13 +139,26 @@ start_page_is() { test "$(start_page)" = "$1"; }
 shown() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1; }
 on_screen() { test -n "$(shown "$1")"; } # looked at anew at each turn of `within`
 off_screen() { test -z "$(shown "$1")"; }
-answer() { # answer TITLE: OK (Return) in the message box of that title
-    within 300 on_screen "^$1\$" || return 1
-    local id
-    id=$(shown "^$1\$")
-    xdotool windowactivate --sync "$id" >/dev/null 2>&1
-    xdotool key Return
-    within 50 off_screen "^$1\$"
+box_gone() { ! xdotool search --onlyvisible --name "$2" 2>/dev/null | grep -qx "$1"; }
+answer() { # answer TITLE: OK (Return, the default button) in the message box of that title
+    local id attempt
+    for attempt in 1 2 3; do
+        if ! within 300 on_screen "^$1\$"; then
+            echo "   no window titled $1; the windows: $(xdotool search --name . getwindowname %@ |
+                tr '\n' '|')"
+            return 1
+        fi
+        id=$(shown "^$1\$")
+        xdotool windowactivate --sync "$id" >/dev/null 2>&1 || true
+        xdotool key --clearmodifiers Return
+        within 20 box_gone "$id" "^$1\$" && return 0
+        # The key went elsewhere: a click inside the box gives it the focus.
+        eval "$(xdotool getwindowgeometry --shell "$id")"
+        xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 4)) click 1
+        echo "   the box $1 kept the key (attempt $attempt; focus on" \
+            "$(xdotool getwindowfocus getwindowname 2>/dev/null))"
+    done
+    return 1
 }
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; } # inside the window
 connect_button() { click 198 111; }
