@@ -8,11 +8,8 @@
 #   MIRAVON_WINDOWS_QT_CACHE   where the built Qt is kept (/var/cache/miravon-windows-qt)
 # Touches no package list of the machine: the source package comes through a private apt
 # configuration.
-source "$(dirname "$0")/common.sh"
-
-WINDOWS_QT_PACKAGES=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 cmake ninja-build
-                     dpkg-dev perl python3 qt6-base-dev qt6-base-dev-tools)
-ensure_packages "${WINDOWS_QT_PACKAGES[@]}" >&2
+source "$(dirname "$0")/windows-common.sh"
+ensure_packages "${WINDOWS_BUILD_PACKAGES[@]}" >&2
 
 version=$(dpkg-query -W -f='${Version}' qt6-base-dev)
 toolchain=$PWD/cmake/mingw-w64.cmake
@@ -46,21 +43,13 @@ echo "building Qt $version for Windows (once): $prefix" >&2
 work=$(mktemp -d /var/tmp/miravon-windows-qt.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
-# The source package of exactly the host's version, through apt lists of our own.
-mirror=$(debian_mirror)
-codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
-mkdir -p "$work/apt/lists/partial" "$work/src"
-echo "deb-src $mirror $codename main" >"$work/apt/sources.list"
-apt_private=(-o "Dir::Etc::SourceList=$work/apt/sources.list" -o Dir::Etc::SourceParts=/dev/null
-             -o "Dir::State::Lists=$work/apt/lists" -o APT::Get::List-Cleanup=0)
-apt-get "${apt_private[@]}" -qq update >&2
-(cd "$work/src" && apt-get "${apt_private[@]}" -qq source --download-only "qt6-base=$version" >&2 &&
-    dpkg-source --no-check -x ./*.dsc qtbase >/dev/null)
+# The source package of exactly the host's version.
+source_package qt6-base "$version" "$work/qtbase"
 echo "source ready after $((SECONDS - started)) s" >&2
 
 mkdir "$work/build"
 (cd "$work/build" &&
-    "$work/src/qtbase/configure" -prefix "$prefix.new" -xplatform win32-g++ -qt-host-path /usr \
+    "$work/qtbase/configure" -prefix "$prefix.new" -xplatform win32-g++ -qt-host-path /usr \
         "${configure_options[@]}" -- -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
         -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake >"$work/configure.log" 2>&1) ||
     { tail -40 "$work/configure.log" >&2; exit 1; }
@@ -69,6 +58,8 @@ rm -rf "$prefix.new"
 cmake --build "$work/build" --parallel "$(nproc)" >"$work/build.log" 2>&1 ||
     { grep -B5 -A20 -m3 'error' "$work/build.log" | head -80 >&2; exit 1; }
 cmake --install "$work/build" >/dev/null
+# Qt's licences go with every copy of it.
+cp -r "$work/qtbase/LICENSES" "$prefix.new/licenses"
 touch "$prefix.new/.complete"
 # Older builds are of no more use.
 find "$cache" -mindepth 1 -maxdepth 1 ! -name .lock ! -name "$(basename "$prefix").new" \
