@@ -90,8 +90,10 @@ qt=$(bash scripts/windows-qt.sh)
 runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
 winepath() { echo "Z:${1//\//\\}"; }
 export WINEPATH="$(winepath "$qt/bin");$(winepath "$runtime");$(winepath /usr/x86_64-w64-mingw32/lib)"
-check "unit tests under Wine" \
-    ctest --test-dir build-windows --output-on-failure --timeout 120 --output-log "$out/ctest.log"
+# A unit program under Wine now and then does not end after its last test (seen with
+# tst_startup once in about ten runs): such a one is run a second time.
+check "unit tests under Wine" ctest --test-dir build-windows --output-on-failure --timeout 60 \
+    --repeat until-pass:2 --output-log "$out/ctest.log"
 grep -E "tests passed|tests failed" "$out/ctest.log" || true
 unset WINEPATH
 say_time "the unit tests"

@@ -4,10 +4,8 @@
 #include "platform/linux/phonebookfile.h"
 #include "platform/linux/phonebookstore.h"
 #include "platform/linux/x11windows.h"
-#include "platform/messagebox.h"
-#include "platform/platform.h"
-#include "platform/registry.h"
 #include "platform/sessionbus.h"
+#include "platform/systemplatform.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -99,12 +97,8 @@ bool startDetached(const QString& program, const QStringList& arguments) {
     return process.startDetached();
 }
 
-class LinuxPlatform final : public Platform {
+class LinuxPlatform final : public SystemPlatform {
 public:
-    int messageBox(const QString& text, const QString& title, int style) override {
-        return showMessageBox(text, title, style);
-    }
-
     bool launch(const QString& commandLine, int) override {
         // Linux has no window to hide or minimise for a detached program: the show state
         // is for the desktop to decide.
@@ -118,12 +112,6 @@ public:
         std::fprintf(stderr, "miravon-vpn: cannot start %s\n",
                      qPrintable(target.program.isEmpty() ? commandLine : target.program));
         return false;
-    }
-
-    std::optional<QString> regRead(const QString& path) override { return readRegistryValue(path); }
-
-    bool regWrite(const QString& path, const QString& data, const QString& type) override {
-        return writeRegistryValue(path, data, type);
     }
 
     bool setEntryProperties(const QString& entryName, const QByteArray& rasEntry) override {
@@ -142,11 +130,6 @@ public:
         if (!x11 || !x11->connection()) return;
         X11TopLevelWindows windows(x11->connection());
         ::closeWindowsTitled(windows, title);
-    }
-
-    void endProgram(int status) override {
-        std::fflush(nullptr);
-        std::_Exit(status);
     }
 };
 

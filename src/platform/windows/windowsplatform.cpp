@@ -3,9 +3,7 @@
 // the real one and the window sweep goes through user32.
 #include "platform/ansi.h"
 #include "platform/commandline.h"
-#include "platform/messagebox.h"
-#include "platform/platform.h"
-#include "platform/registry.h"
+#include "platform/systemplatform.h"
 #include "platform/windows/toplevelwindows.h"
 
 #include <QCoreApplication>
@@ -56,12 +54,8 @@ template <typename Record> std::vector<Record> recordCopy(const QByteArray& byte
     return copy;
 }
 
-class WindowsPlatform final : public Platform {
+class WindowsPlatform final : public SystemPlatform {
 public:
-    int messageBox(const QString& text, const QString& title, int style) override {
-        return showMessageBox(text, title, style);
-    }
-
     // The command line goes to the program as it is (its own rules split it); the program is
     // the one its first word names, never a shell.
     bool launch(const QString& commandLine, int showState) override {
@@ -82,12 +76,6 @@ public:
         return true;
     }
 
-    std::optional<QString> regRead(const QString& path) override { return readRegistryValue(path); }
-
-    bool regWrite(const QString& path, const QString& data, const QString& type) override {
-        return writeRegistryValue(path, data, type);
-    }
-
     // Into the user's default phonebook (no phonebook path), the entry's name in ANSI.
     bool setEntryProperties(const QString& entryName, const QByteArray& rasEntry) override {
         auto record = recordCopy<RASENTRYA>(rasEntry);
@@ -104,11 +92,6 @@ public:
     void closeWindowsTitled(const QString& title) override {
         Win32TopLevelWindows windows;
         ::closeWindowsTitled(windows, title);
-    }
-
-    void endProgram(int status) override {
-        std::fflush(nullptr);
-        std::_Exit(status);
     }
 };
 
