@@ -77,6 +77,13 @@ struct World {
         pptp.write("#!/bin/sh\n");
         pptp.close();
         pptp.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        // iproute2's ip, writing down how it was asked to change the routes.
+        QFile ip(path("ip"));
+        ip.open(QIODevice::WriteOnly);
+        ip.write("#!/bin/sh\necho \"$*\" >>\"$(dirname \"$0\")/IP\"\n");
+        ip.close();
+        ip.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        routes(true);
         writeBook({Entry});
     }
     ~World() {
@@ -87,6 +94,20 @@ struct World {
     }
 
     QString path(const QString& name) const { return dir.filePath(name); }
+    // The kernel's IPv6 routes as /proc/net/ipv6_route shows them: with IPv6's block (the
+    // unreachable routes ::/1 and 8000::/1 that the ppp hook sets) or without.
+    void routes(bool blocked) {
+        QFile file(path("ipv6_route"));
+        file.open(QIODevice::WriteOnly);
+        const QByteArray zeros(32, '0');
+        file.write("fe800000000000000000000000000000 40 " + zeros + " 00 " + zeros +
+                   " 00000100 00000001 00000000 00000001     eth0\n");
+        if (blocked)
+            for (const char* destination :
+                 {"00000000000000000000000000000000", "80000000000000000000000000000000"})
+                file.write(QByteArray(destination) + " 01 " + zeros + " 00 " + zeros +
+                           " 00000400 00000001 00000000 00200200       lo\n");
+    }
     QString book() const { return path("config/MiravonVPN/rasphone.pbk"); }
 
     void writeBook(const QStringList& entries, const QString& server = "203.0.113.10",
@@ -120,6 +141,8 @@ struct World {
         env.insert(QStringLiteral("RASDIAL_TEST_PPPD"), path("pppd"));
         env.insert(QStringLiteral("RASDIAL_TEST_PPTP"), path("pptp"));
         env.insert(QStringLiteral("RASDIAL_TEST_RUNDIR"), path("run"));
+        env.insert(QStringLiteral("RASDIAL_TEST_IP"), path("ip"));
+        env.insert(QStringLiteral("RASDIAL_TEST_IPV6_ROUTES"), path("ipv6_route"));
         env.insert(QStringLiteral("RASDIAL_TEST_HELPER"), QStringLiteral(RASDIAL_HELPER_TESTHOOKS));
         // A pkexec that runs its arguments: the same road as an ordinary user's, without polkit.
         env.insert(QStringLiteral("RASDIAL_TEST_PKEXEC"), QStringLiteral("/usr/bin/env"));
@@ -131,7 +154,8 @@ struct World {
         const QProcessEnvironment full = environment();
         QProcessEnvironment env;
         env.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
-        for (const char* name : {"RASDIAL_TEST_PPPD", "RASDIAL_TEST_PPTP", "RASDIAL_TEST_RUNDIR"})
+        for (const char* name : {"RASDIAL_TEST_PPPD", "RASDIAL_TEST_PPTP", "RASDIAL_TEST_RUNDIR",
+                                 "RASDIAL_TEST_IP", "RASDIAL_TEST_IPV6_ROUTES"})
             env.insert(QLatin1String(name), full.value(QLatin1String(name)));
         return env;
     }
@@ -297,6 +321,46 @@ private slots:
         QVERIFY(pppd > 0 && ::kill(pppd, 0) != 0);
         QCOMPARE(readAll(world.path("RUNS")).count('\n'), 1);
         QCOMPARE(world.run({Entry, "/d"}).status, 668 & 0xFF);
+    }
+
+    // A pppd killed with SIGKILL (or by the out-of-memory killer, or crashed) runs no ip-down
+    // hook: IPv6's block stays until the helper sweeps it, at the next dial or hang-up, once no
+    // link of the tool's is up. The connector's hang-up of the dead link is such a hang-up.
+    void killedPppdLeavesNoIpv6Block() {
+        World world;
+        world.writeBook({Entry, "Other"});
+        const QByteArray sweep("-6 route del unreachable ::/1 proto 109\n"
+                               "-6 route del unreachable 8000::/1 proto 109\n");
+        QCOMPARE(world.run({Entry, "user", "pw"}).status, 0);
+        QCOMPARE(readAll(world.path("IP")), sweep); // no link was up
+        QFile::remove(world.path("IP"));
+        QCOMPARE(world.run({"Other", "user", "pw"}).status, 0);
+        // Another link is up: nothing swept.
+        QCOMPARE(readAll(world.path("IP")), QByteArray());
+        const pid_t other = world.linkPid("Other");
+        QVERIFY(other > 0);
+        QCOMPARE(world.run({"Other", "/d"}).status, 0);
+        QCOMPARE(readAll(world.path("IP")), QByteArray()); // Entry's link is still up
+        const pid_t pppd = world.linkPid(Entry);
+        const int pidfd = pidfdOpen(pppd);
+        QVERIFY(pidfd >= 0);
+        ::kill(pppd, SIGKILL);
+        QVERIFY(ended(pidfd, 5000));
+        close(pidfd);
+        const QString pidFile = world.path(
+            "run/ppp-" + QString::fromStdString(rasdial::linkName(getuid(), Entry.toStdString())) +
+            ".pid");
+        QVERIFY(QFile::exists(pidFile)); // it could not remove it
+        const auto hangUp = world.run({Entry, "/d"});
+        QCOMPARE(hangUp.status, 668 % 256); // the link was gone already
+        QCOMPARE(readAll(world.path("IP")), sweep);
+        QVERIFY(!QFile::exists(pidFile));
+        // Without the block's routes ip is not started at all.
+        QFile::remove(world.path("IP"));
+        world.routes(false);
+        QCOMPARE(world.run({Entry, "user", "pw"}).status, 0);
+        QCOMPARE(world.run({Entry, "/d"}).status, 0);
+        QVERIFY(!QFile::exists(world.path("IP")));
     }
 
     void pidFileOfAnotherProcessIsNotObeyed() {

@@ -10,7 +10,7 @@
 #            line per check on the second serial port, then "N passed, N failed", and the
 #            machine powers off.
 # The network, with documentation addresses only:
-#   srv   a network namespace: the VPN server (pptpd on 203.0.113.10, Debian's stock options:
+#   srv   a network namespace: the VPN server (pptpd on 203.0.113.10 and .11, Debian's stock options:
 #         MS-CHAPv2, MPPE-128), the "internet" host 198.51.100.80 and 2001:db8:80::80 with the
 #         maker site and its lookup page, the provider's name server on 192.0.2.1 (knows
 #         vpn.miravon.test) and the tunnel's on 10.9.0.1 (knows secret.miravon.test);
@@ -49,6 +49,7 @@ PROFILE
     srv ip addr add 192.0.2.1/24 dev srv0
     srv ip addr add 2001:db8:2::1/64 dev srv0
     srv ip addr add 203.0.113.10/32 dev lo
+    srv ip addr add 203.0.113.11/32 dev lo # a second server: pptp makes one call per address
     srv ip addr add 198.51.100.80/32 dev lo
     srv ip addr add 2001:db8:80::80/128 dev lo
     srv ip link set srv0 up
@@ -354,7 +355,6 @@ printf 'vpn.secrets.password:wrong\n' |
 status=$?
 check "nmcli: a wrong password fails" test "$status" != 0
 say "     (failed in $took s: $(grep -o 'failed.*' "$out/nmcli-wrong.txt" | head -n 1))"
-as_user nmcli connection delete id baseline >/dev/null 2>&1
 
 # --- The dial tool, as tester in the session. via: RASDIAL_VIA for its runs (empty: rasdial
 # chooses).
@@ -426,6 +426,11 @@ profile_checks() {
          grep -qE '^connection.permissions: +user:tester$' '$out/$label-profile.txt' &&
          grep -qE '^connection.autoconnect: +no$' '$out/$label-profile.txt'"
     check "$label: profile: in memory only" has "$out/$label-filename.txt" '^s "/run/NetworkManager/'
+    busctl get-property org.freedesktop.NetworkManager "$path" \
+        org.freedesktop.NetworkManager.Settings.Connection Flags >"$out/$label-flags.txt" 2>&1
+    # NM_SETTINGS_CONNECTION_FLAG_VOLATILE (4): NetworkManager removes it with its link.
+    check "$label: profile: volatile, made with its link in one request" bash -c \
+        "[ \$(( \$(awk '{ print \$2 }' '$out/$label-flags.txt') & 4 )) != 0 ]"
     check "$label: profile: the password is not saved (password-flags 2)" \
         has "$out/$label-profile.txt" '^vpn.data:.*password-flags = 2'
     check "$label: profile: tagged with the entry and tester's uid" bash -c \
@@ -495,6 +500,49 @@ suite() {
     outcome "$label: wrong password: $wrong within 10 s" "$label-wrong" "$wrong" 10
     check "$label: wrong password: one attempt" equal "$(($(journal_count 'failed CHAP authentication') - before))" 1
     check "$label: wrong password: nothing left" waitfor 5 nothing_left
+    if [ -n "$nm" ]; then
+        # Whichever reason NetworkManager gives (0 or 4 were seen), the note names the causes.
+        check "$label: wrong password: the note names the possible causes ($(grep -o 'reason [0-9]*' "$out/$label-wrong.err" | tail -n 1))" \
+            has "$out/$label-wrong.err" 'refused the user name or password, the encryption did not match'
+    fi
+
+    # A user name or password that is not UTF-8 text: refused before anything is dialled, the
+    # same way on both paths (NetworkManager takes UTF-8 only).
+    dial "$label-latin1" "$entry" miravon $'mv2026\xe9'
+    check "$label: a password that is not UTF-8: refused at once (status 1), said so" bash -c \
+        "[ $status = 1 ] && grep -q 'password is not UTF-8' '$out/$label-latin1.err' && ! grep -q . '$out/$label-latin1.out'"
+    dial "$label-latin1-user" "$entry" $'mir\xe9von' "$password"
+    check "$label: a user name that is not UTF-8: refused at once (status 1), said so" bash -c \
+        "[ $status = 1 ] && grep -q 'user name is not UTF-8' '$out/$label-latin1-user.err'"
+    check "$label: nothing left after them" nothing_left
+
+    # A hang-up before the link is activated: the server's answers are lost, so the dial is
+    # still knocking when SIGTERM comes, as `rasdial /d` sends it (whatever the machine's
+    # load). The dial must end at once, and (NetworkManager) never add its profile.
+    srv tc qdisc add dev srv0 root netem loss 100%
+    busctl monitor --system --match "type='signal',interface='org.freedesktop.NetworkManager.Settings',member='NewConnection'" \
+        >/tmp/added.txt 2>/dev/null &
+    local monitor=$! hungup
+    sleep 1
+    as_user_start "$label-early" env ${via:+RASDIAL_VIA=$via} rasdial "$entry" miravon "$password"
+    # Through NetworkManager rasdial says it at once; the helper holds its output until it
+    # ends, so there the helper's start is the sign.
+    waitfor 20 bash -c "grep -q '^Connecting to' '$session/$label-early.out' || pgrep -x rasdial-helper"
+    hungup=$(now)
+    pkill -TERM -u tester -x rasdial
+    waitfor 10 ended "$label-early"
+    took=$(since "$hungup")
+    srv tc qdisc del dev srv0 root
+    collect "$label-early"
+    status=$(finished "$label-early")
+    check "$label: hang-up before activation: 631 within 1 s of the signal ($took s)" bash -c \
+        "[ '$status' = $((631 % 256)) ] && grep -q '^Remote Access error 631' '$out/$label-early.out' && awk 'BEGIN { exit !($took <= 1.0) }'"
+    sleep 2
+    kill "$monitor"
+    if [ -n "$nm" ]; then
+        check "$label: hang-up before activation: no profile was ever added" bash -c "! grep -q NewConnection /tmp/added.txt"
+    fi
+    check "$label: hang-up before activation: nothing left" waitfor 5 nothing_up
     [ -n "$short" ] && return
 
     # Servers that cannot be reached: one attempt, although the entry redials three times.
@@ -569,6 +617,8 @@ suite() {
         fi
         check "$label: killed $moment: no pppd outlives the link" waitfor 5 noprocess pppd
         say "     (killed $moment: $(profiles) profile(s) left)"
+        [ -n "$nm" ] && check "$label: killed $moment: its profile went with its activation (no sweep)" \
+            waitfor 10 noprofile
         dial "$label-killed-$moment-next" "$entry" miravon "$password"
         outcome "$label: killed $moment: the next dial" "$label-killed-$moment-next" 0 20
         [ -n "$nm" ] && check "$label: killed $moment: the next dial removed stale profiles (one left)" \
@@ -577,11 +627,198 @@ suite() {
         [ -n "$nm" ] && check "$label: killed $moment: none after its hang-up" waitfor 3 noprofile
     done
     down_checks "$label: after the kill"
+    if [ -n "$nm" ]; then
+        nm_suite "$label"
+    else
+        helper_suite "$label"
+    fi
+}
+
+# nm_suite LABEL: what only the NetworkManager path has.
+nm_suite() {
+    local label=$1 second=${entry}2 decoy_status gone ended_after nm_pid restarted
+    # Two entries dialled at once by two rasdial processes, to two addresses (two calls to one
+    # address break each other, whoever dials them: pptp sends both over one connection). Each
+    # profile is added with its link in one request: neither dial can take the other's away.
+    book 203.0.113.10 3 1
+    phonebook /tmp/second.pbk 203.0.113.11 3 1
+    sed "s/^\[$entry\]\$/[$second]/" /tmp/second.pbk >>"$testerbook"
+    as_user_start "$label-pair-1" env ${via:+RASDIAL_VIA=$via} rasdial "$entry" miravon "$password"
+    as_user_start "$label-pair-2" env ${via:+RASDIAL_VIA=$via} rasdial "$second" miravon "$password"
+    waitfor 60 ended "$label-pair-1"
+    waitfor 60 ended "$label-pair-2"
+    collect "$label-pair-1"
+    collect "$label-pair-2"
+    check "$label: two entries dialled at once: both up" bash -c \
+        "[ '$(finished "$label-pair-1")' = 0 ] && [ '$(finished "$label-pair-2")' = 0 ] && [ \$(ip -o link show type ppp | wc -l) = 2 ]"
+    dial "$label-pair-1-down" "$entry" /d
+    dial "$label-pair-2-down" "$second" /d
+    check "$label: two entries: both hung up, nothing left" waitfor 10 bash -c \
+        "$(declare -f nolink noprocess); nolink && noprocess pppd && [ \$(nmcli -t -f NAME connection show | grep -c '^$entry') = 0 ]"
+
+    # The agent asked for another profile's password (the user's own, not-saved): it refuses,
+    # and its own dial comes up.
+    book 203.0.113.10 3 1
+    as_user nmcli connection add type vpn con-name decoy vpn-type pptp connection.autoconnect no \
+        connection.permissions user:tester \
+        vpn.data "gateway=203.0.113.11, user=miravon, require-mppe-128=yes, refuse-eap=yes, refuse-pap=yes, refuse-chap=yes, refuse-mschap=yes, password-flags=2" \
+        >/dev/null 2>&1
+    srv tc qdisc add dev srv0 root netem delay 400ms
+    as_user_start "$label-agent" env ${via:+RASDIAL_VIA=$via} rasdial "$entry" miravon "$password"
+    waitfor 20 someprofile
+    as_user nmcli -w 30 connection up id decoy >"$out/$label-decoy.txt" 2>&1
+    decoy_status=$?
+    srv tc qdisc del dev srv0 root
+    waitfor 30 ended "$label-agent"
+    collect "$label-agent"
+    check "$label: agent: NetworkManager asked rasdial's agent for another profile's password: refused" \
+        has "$out/$label-agent.err" 'for the secrets of another profile \(decoy, '
+    check "$label: agent: the other profile got no password ($(tr '\n' ' ' <"$out/$label-decoy.txt"))" \
+        test "$decoy_status" != 0
+    check "$label: agent: its own dial came up" equal "$(finished "$label-agent")" 0
+    as_user nmcli connection delete id decoy >/dev/null 2>&1
+    dial "$label-agent-down" "$entry" /d
+
+    # A hang-up meets the link going down (DEACTIVATING): that is neither a link nor a dial. A
+    # dial then waits for it to go (its pppd too), and dials. NetworkManager keeps a VPN link
+    # DEACTIVATING while the dispatcher's pre-down scripts run: the machine gets one that takes
+    # 6 s (as one that unmounts network shares may).
+    dial "$label-going-up" "$entry" miravon "$password"
+    outcome "$label: going down: the first link" "$label-going-up" 0 20
+    mkdir -p /etc/NetworkManager/dispatcher.d/pre-down.d
+    printf '#!/bin/sh\n[ "$2" = vpn-pre-down ] && sleep 6\nexit 0\n' >/etc/NetworkManager/dispatcher.d/pre-down.d/50-slow
+    chmod 755 /etc/NetworkManager/dispatcher.d/pre-down.d/50-slow
+    as_user_start "$label-going-down" rasdial "$entry" /d
+    if waitfor 10 bash -c "nmcli -t -f NAME,STATE connection show --active | grep -qxF '$entry:deactivating'"; then
+        dial "$label-going-list" >/dev/null
+        dial "$label-going-redial" "$entry" miravon "$password"
+        outcome "$label: a dial that meets the previous link going down waits for it, then dials" \
+            "$label-going-redial" 0 30
+        check "$label: going down: the dial said it waited" has "$out/$label-going-redial.err" 'previous link is going down'
+        check "$label: going down: rasdial did not list the link going down" \
+            bash -c "! grep -qxF '$entry' '$out/$label-going-list.out'"
+        dial "$label-going-hangup" "$entry" /d
+    else
+        fail "$label: a dial that meets the previous link going down waits for it, then dials" \
+            "the link was never seen going down"
+    fi
+    rm -f /etc/NetworkManager/dispatcher.d/pre-down.d/50-slow
+    waitfor 15 ended "$label-going-down"
+    check "$label: going down: nothing left" waitfor 10 nothing_up
+
+    # pppd refuses its options (a line it does not know in /etc/ppp/options): NetworkManager's
+    # plugin calls that LOGIN_FAILED, if its reason gets through at all. Not 691.
+    echo miravon-no-such-option >>/etc/ppp/options
+    dial "$label-options" "$entry" miravon "$password"
+    sed -i '/^miravon-no-such-option$/d' /etc/ppp/options
+    local reason
+    reason=$(grep -o 'reason [0-9]*' "$out/$label-options.err" | tail -n 1)
+    say "     (pppd refused its options: NetworkManager's $reason; $(grep '^Remote' "$out/$label-options.out"))"
+    check "$label: pppd refusing its options: not 691, and the note says what is known ($reason)" bash -c \
+        "case '$reason' in
+         'reason 10') grep -q '^Remote Access error 800 ' '$out/$label-options.out' && grep -q 'refused its options' '$out/$label-options.err' ;;
+         'reason 0'|'reason 4') grep -q '^Remote Access error 734 ' '$out/$label-options.out' && grep -q 'or pppd itself failed' '$out/$label-options.err' ;;
+         *) false ;;
+         esac"
+    check "$label: pppd refusing its options: nothing left" waitfor 5 nothing_left
+
+    # NetworkManager restarted during a dial: the dial ends within 2 s with an error, nothing is
+    # left once NetworkManager is back.
+    srv tc qdisc add dev srv0 root netem delay 400ms
+    as_user_start "$label-restart" env ${via:+RASDIAL_VIA=$via} rasdial "$entry" miravon "$password"
+    waitfor 20 someprofile
+    nm_pid=$(systemctl show -p MainPID --value NetworkManager)
+    restarted=$(now)
+    systemctl restart --no-block NetworkManager
+    waitfor 20 bash -c "! kill -0 $nm_pid"
+    gone=$(since "$restarted")
+    waitfor 20 ended "$label-restart"
+    ended_after=$(since "$restarted")
+    srv tc qdisc del dev srv0 root
+    collect "$label-restart"
+    say "     (NetworkManager gone $gone s after the restart began, the dial ended after $ended_after s)"
+    check "$label: NetworkManager restarted mid-dial: the dial ends within 2 s, with an error that says so" bash -c \
+        "[ '$(finished "$label-restart")' != 0 ] && grep -q '^Remote Access error ' '$out/$label-restart.out' &&
+         grep -q 'NetworkManager stopped' '$out/$label-restart.err' && awk 'BEGIN { exit !($ended_after - $gone <= 2) }'"
+    waitfor 60 primary
+    check "$label: NetworkManager restarted mid-dial: nothing left once it is back" waitfor 20 nothing_up
+    as_user nmcli -w 60 general permissions >/dev/null 2>&1
+}
+
+# helper_suite LABEL: IPv6 comes back on the helper path whatever way its link ends.
+helper_suite() {
+    local label=$1 pidfile
+    book 203.0.113.10 3 1
+    # pppd killed with SIGKILL runs no ip-down hook: the connector's hang-up brings IPv6 back.
+    dial "$label-sigkill" "$entry" miravon "$password"
+    outcome "$label: pppd killed: the link" "$label-sigkill" 0 20
+    pidfile=$(ls /run/ppp-rasdial-*.pid | head -n 1)
+    kill -KILL "$(head -n 1 "$pidfile")"
+    waitfor 10 nolink
+    check "$label: pppd killed (SIGKILL): IPv6's block stays behind (no hook ran)" \
+        has <(ip -6 route show type unreachable) '^unreachable ::/1 '
+    dial "$label-sigkill-hangup" "$entry" /d
+    say "     (the connector's hang-up after the kill: status $status, $(cat "$out/$label-sigkill-hangup.out"))"
+    check "$label: pppd killed (SIGKILL): after the connector's hang-up IPv6 works again" bash -c \
+        "$(declare -f lookup6); [ -z \"\$(ip -6 route show type unreachable)\" ] && lookup6 | grep -qF '[2001:db8:2::2]'"
+    check "$label: pppd killed (SIGKILL): its pid file is gone" test ! -e "$pidfile"
+    waitfor 30 bash -c "$(declare -f serverlink srv); ! serverlink"
+
+    # Another program's ppp link (a PPPoE or mobile uplink's stand-in) carries the default route
+    # when a rasdial link that replaced it goes down: pppd puts that route back before its
+    # ip-down hook runs, and IPv6 must come back all the same.
+    # The server stays reached through eth1 (pptp's own host route, which it leaves behind).
+    ip route show 203.0.113.10 | grep -q . || ip route add 203.0.113.10 via 192.0.2.1 dev eth1 src 192.0.2.2
+    pppd pty "ip netns exec srv pppd notty noauth local noipv6 nodefaultroute 10.8.0.1:10.8.0.2" \
+        noauth local noipv6 defaultroute replacedefaultroute ipparam uplink linkname uplink \
+        >/tmp/uplink.log 2>&1
+    waitfor 15 bash -c "ip route show default | grep -q 'dev ppp'"
+    local uplink
+    uplink=$(ip route show default | awk '/dev ppp/ { for (i = 1; i < NF; i++) if ($i == "dev") print $(i + 1); exit }')
+    check "$label: uplink: another program's ppp link ($uplink) carries the default route" test -n "$uplink"
+    dial "$label-uplink" "$entry" miravon "$password"
+    outcome "$label: uplink: a rasdial link on top" "$label-uplink" 0 20
+    check "$label: uplink: IPv6 blocked while the rasdial link is up" \
+        has <(ip -6 route show type unreachable) '^unreachable ::/1 '
+    dial "$label-uplink-hangup" "$entry" /d
+    waitfor 10 bash -c "[ \$(ip -o link show type ppp | wc -l) = 1 ]"
+    check "$label: uplink: the uplink's default route is back" has <(ip route show default) "dev $uplink"
+    check "$label: uplink: after the rasdial link's hang-up IPv6 works again" bash -c \
+        "$(declare -f lookup6); [ -z \"\$(ip -6 route show type unreachable)\" ] && lookup6 | grep -qF '[2001:db8:2::2]'"
+    kill "$(head -n 1 /run/ppp-uplink.pid)" 2>/dev/null
+    waitfor 10 nolink
+    waitfor 10 bash -c "ip route show default | grep -q 'dev eth1'"
+    down_checks "$label: uplink gone"
 }
 
 # --- Through NetworkManager, which rasdial picks by itself while NetworkManager runs; through
 # pppd, forced; and with NetworkManager stopped, where rasdial must pick pppd by itself.
 section() { say "-- $1 (at $(cut -d' ' -f1 /proc/uptime) s)"; }
+# --- Speed: rasdial's dial through NetworkManager against nmcli's of an equivalent profile,
+# three each, taking turns, nothing else running (no password watch). Each time is measured
+# in the session, from the command's start to its end.
+section "speed"
+clean_slate
+book 203.0.113.10 3 60
+nmcli_times=() rasdial_times=()
+for round in 1 2 3; do
+    printf 'vpn.secrets.password:%s\n' "$password" |
+        as_user nmcli connection up id baseline passwd-file /dev/stdin >/dev/null 2>&1 && nmcli_times+=("$took")
+    as_user nmcli connection down id baseline >/dev/null 2>&1
+    waitfor 10 nothing_up
+    dial "speed-$round" "$entry" miravon "$password"
+    [ "$status" = 0 ] && rasdial_times+=("$took")
+    dial "speed-$round-hangup" "$entry" /d
+    waitfor 10 nothing_up
+done
+as_user nmcli connection delete id baseline >/dev/null 2>&1
+ratio=$(awk -v a="${rasdial_times[*]}" -v b="${nmcli_times[*]}" 'BEGIN {
+    n = split(a, x, " "); m = split(b, y, " "); for (i in x) s += x[i]; for (i in y) t += y[i]
+    if (n == 3 && m == 3 && t > 0) printf "%.2f", s / t }')
+say "     (rasdial ${rasdial_times[*]} s, nmcli ${nmcli_times[*]} s: ratio ${ratio:-none})"
+check "speed: rasdial's dial takes at most 1.15 times nmcli's (${ratio:-no ratio})" \
+    awk -v r="$ratio" 'BEGIN { exit !(r != "" && r <= 1.15) }'
+
 section "rasdial, NetworkManager running"
 suite NM "" NetworkManager 734
 section "rasdial, RASDIAL_VIA=helper"

@@ -12,8 +12,8 @@ namespace {
 constexpr std::string_view Header = "rasdial-request 1";
 constexpr std::size_t MaxLines = 16;
 
-std::string escape(std::string_view text) {
-    std::string out;
+// Appends the text, escaped: straight into `out`, whose room the caller made.
+void escapeInto(std::string& out, std::string_view text) {
     for (const char c : text) {
         switch (c) {
         case '\\':
@@ -32,11 +32,11 @@ std::string escape(std::string_view text) {
             out += c;
         }
     }
-    return out;
 }
 
 std::optional<std::string> unescape(std::string_view text) {
     std::string out;
+    out.reserve(text.size()); // one allocation: no copy of a secret left behind by a growth
     for (std::size_t i = 0; i < text.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if (c < 0x20 || c == 0x7F) return std::nullopt; // raw control bytes never belong here
@@ -138,6 +138,36 @@ std::optional<std::uint32_t> parseFlags(std::string_view text) {
     return value;
 }
 
+bool isUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+        const unsigned lead = byte(i);
+        std::size_t length;
+        unsigned lowest, value;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        } else if ((lead & 0xE0) == 0xC0) {
+            length = 2, lowest = 0x80, value = lead & 0x1F;
+        } else if ((lead & 0xF0) == 0xE0) {
+            length = 3, lowest = 0x800, value = lead & 0x0F;
+        } else if ((lead & 0xF8) == 0xF0) {
+            length = 4, lowest = 0x10000, value = lead & 0x07;
+        } else {
+            return false;
+        }
+        if (text.size() - i < length) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            if ((byte(i + k) & 0xC0) != 0x80) return false;
+            value = value << 6 | (byte(i + k) & 0x3F);
+        }
+        if (value < lowest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
 bool isHostOrAddress(std::string_view text) {
     if (text.empty() || text.size() > 253) return false;
     if (isDottedQuad(std::string(text).c_str())) return true;
@@ -162,11 +192,15 @@ bool isHostOrAddress(std::string_view text) {
 }
 
 std::string serializeRequest(const LinkRequest& request) {
-    std::string text = std::string(Header) + '\n';
+    // Room for every field escaped (each byte at most two), so that the text never moves.
+    std::string text;
+    text.reserve(2 * MaxRequestBytes);
+    text += Header;
+    text += '\n';
     const auto line = [&](const char* key, std::string_view value) {
         text += key;
         text += '=';
-        text += escape(value);
+        escapeInto(text, value);
         text += '\n';
     };
     line("action", request.action == RequestAction::Dial ? "dial" : "hangup");
@@ -181,7 +215,7 @@ std::string serializeRequest(const LinkRequest& request) {
     line(ras::dwRedialCount.name, std::to_string(request.redialCount));
     line(ras::dwRedialPause.name, std::to_string(request.redialPause));
     line("user", request.user);
-    line("password", request.password);
+    line("password", request.password.view());
     return text;
 }
 
@@ -197,8 +231,9 @@ std::string requestProblem(const LinkRequest& request) {
     if (request.redialCount > MaxRedialCount || request.redialPause > MaxRedialPause)
         return "redial count or pause out of range";
     if (request.user.size() > 256 || hasControl(request.user)) return "bad user name";
-    if (request.password.size() > 255 || request.password.find('\0') != std::string::npos)
-        return "bad password";
+    if (!isUtf8(request.user)) return "the user name is not UTF-8 text";
+    if (request.password.view().find('\0') != std::string_view::npos) return "bad password";
+    if (!isUtf8(request.password.view())) return "the password is not UTF-8 text";
     return {};
 }
 
@@ -209,6 +244,15 @@ std::optional<LinkRequest> parseRequest(const char* data, std::size_t size, std:
     if (text.empty() || text.back() != '\n') return refuse(why, "the request is cut short");
 
     std::vector<std::pair<std::string_view, std::string>> fields;
+    fields.reserve(MaxLines); // never moved: a move would leave short values behind unwiped
+    // Every value taken, or left over, is wiped where it stood: one of them is the password.
+    struct WipeFields {
+        std::vector<std::pair<std::string_view, std::string>>& fields;
+        ~WipeFields() {
+            for (auto& field : fields)
+                wipeString(field.second);
+        }
+    } wipeFields{fields};
     std::size_t start = 0;
     bool header = true;
     while (start < text.size()) {
@@ -229,14 +273,17 @@ std::optional<LinkRequest> parseRequest(const char* data, std::size_t size, std:
         auto value = unescape(line.substr(equals + 1));
         if (!value) return refuse(why, "a badly escaped value");
         fields.emplace_back(key, std::move(*value));
+        wipeString(*value);
     }
 
     LinkRequest request;
     const auto take = [&](std::string_view key) -> std::optional<std::string> {
         for (auto it = fields.begin(); it != fields.end(); ++it)
             if (it->first == key) {
+                // Taken where it stands (no erase, which would move the values after it).
                 std::string value = std::move(it->second);
-                fields.erase(it);
+                wipeString(it->second);
+                it->first = {};
                 return value;
             }
         return std::nullopt;
@@ -250,11 +297,16 @@ std::optional<LinkRequest> parseRequest(const char* data, std::size_t size, std:
     } else if (*action == "dial") {
         const auto server = take(ras::szLocalPhoneNumber.name);
         const auto user = take("user");
-        const auto password = take("password");
-        if (!server || !user || !password) return refuse(why, "a dial field is missing");
+        auto password = take("password");
+        if (!server || !user || !password) {
+            if (password) wipeString(*password);
+            return refuse(why, "a dial field is missing");
+        }
         request.server = *server;
         request.user = *user;
-        request.password = *password;
+        const bool fits = request.password.assign(*password);
+        wipeString(*password);
+        if (!fits) return refuse(why, "bad password");
         struct Number {
             const char* key;
             std::uint32_t* target;
@@ -278,7 +330,8 @@ std::optional<LinkRequest> parseRequest(const char* data, std::size_t size, std:
     } else {
         return refuse(why, "unknown action");
     }
-    if (!fields.empty()) return refuse(why, "unknown key " + std::string(fields.front().first));
+    for (const auto& field : fields)
+        if (!field.first.empty()) return refuse(why, "unknown key " + std::string(field.first));
     const std::string problem = requestProblem(request);
     if (!problem.empty()) return refuse(why, problem);
     return request;

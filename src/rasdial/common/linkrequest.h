@@ -1,5 +1,7 @@
 #pragma once
 
+#include "password.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -44,11 +46,13 @@ struct LinkRequest {
     std::uint32_t redialCount = 0; // dwRedialCount
     std::uint32_t redialPause = 0; // dwRedialPause
     std::string user;
-    std::string password;
+    Password password; // the dial's one copy: a request is moved, never copied
     // Whose link it is: not part of the request, the privileged part sets it to its caller.
     std::uint32_t owner = 0;
 };
 
+// The request as the helper reads it, in one allocation: the caller wipes it (wipeString) once
+// it is sent.
 std::string serializeRequest(const LinkRequest& request);
 
 // The request in `size` bytes at `data`, or nothing (and `why`, one line) when anything about
@@ -63,6 +67,10 @@ std::string requestProblem(const LinkRequest& request);
 // address, and nothing else: the server address ends up in a command that pppd runs through
 // a shell.
 bool isHostOrAddress(std::string_view text);
+
+// Whether the bytes are UTF-8 text (no overlong forms, no surrogates, nothing past U+10FFFF):
+// NetworkManager takes nothing else (D-Bus strings are UTF-8), so neither path does.
+bool isUtf8(std::string_view text);
 
 // The numbers as the phonebook writes them: decimal, and option bits as "0x" and hex digits.
 std::optional<std::uint32_t> parseDecimal(std::string_view text);

@@ -30,6 +30,10 @@ std::string errorLine(int code) {
                "you provided is not recognized, or the selected authentication protocol is not "
                "permitted on the remote access server.";
         break;
+    case NeedsInformation:
+        text = "The connection needs information from you, but the application does not allow "
+               "user interaction.";
+        break;
     case PppTerminated:
         text = "The PPP link control protocol was terminated.";
         break;
@@ -54,6 +58,10 @@ int exitStatus(int code) {
 void say(const std::string& line) {
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
+}
+
+void note(const std::string& line) {
+    std::fprintf(stderr, "rasdial: %s\n", line.c_str());
 }
 
 int report(int code) {

@@ -16,6 +16,9 @@ enum Code : int {
     UserDisconnection = 631,
     NotConnected = 668,
     AuthenticationFailed = 691,
+    // The dial needed information it was not given: NetworkManager got no password for the
+    // profile (Windows: "does not allow user interaction").
+    NeedsInformation = 703,
     PppTerminated = 734, // PPP ended while the link was being set up: the reason is not known
     AlreadyDialing = 756,
     TunnelFailed = 800, // also: the server does not answer
@@ -32,6 +35,9 @@ int exitStatus(int code);
 
 // A line on standard output, flushed at once.
 void say(const std::string& line);
+// A note for whoever reads the tool's standard error ("rasdial: LINE"): what happened and
+// why, beside the Windows messages on standard output.
+void note(const std::string& line);
 // Says the outcome ("Command completed successfully." or the error line) and returns the code.
 int report(int code);
 

@@ -3,10 +3,15 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
+#include <climits>
+#include <fcntl.h>
+#include <memory>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace rasdial {
@@ -23,6 +28,37 @@ bool resolveServer(const std::string& server, std::string* address) {
     freeaddrinfo(found);
     if (ok) *address = text;
     return ok;
+}
+
+Lookup resolveServer(const std::string& server, std::string* address, int cancel) {
+    if (cancel < 0) return resolveServer(server, address) ? Lookup::Found : Lookup::NotFound;
+    // What the lookup's thread and its caller share: whichever lets go last closes the pipe.
+    struct Shared {
+        std::string server, address;
+        bool found = false;
+        int done[2] = {-1, -1};
+        ~Shared() {
+            for (const int end : done)
+                if (end >= 0) close(end);
+        }
+    };
+    auto shared = std::make_shared<Shared>();
+    shared->server = server;
+    if (pipe2(shared->done, O_CLOEXEC) != 0)
+        return resolveServer(server, address) ? Lookup::Found : Lookup::NotFound;
+    try {
+        std::thread([shared] {
+            shared->found = resolveServer(shared->server, &shared->address);
+            const char byte = 1;
+            [[maybe_unused]] const ssize_t n = write(shared->done[1], &byte, 1);
+        }).detach();
+    } catch (const std::system_error&) {
+        return resolveServer(server, address) ? Lookup::Found : Lookup::NotFound;
+    }
+    if (pollWithCancel(shared->done[0], POLLIN, cancel, INT_MAX) <= 0) return Lookup::Cancelled;
+    if (!shared->found) return Lookup::NotFound;
+    *address = shared->address;
+    return Lookup::Found;
 }
 
 int pollWithCancel(int fd, short events, int cancel, int ms) {

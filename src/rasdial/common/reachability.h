@@ -13,6 +13,13 @@ constexpr int KnockSeconds = 10;
 // The server's IPv4 address, for a host name or a dotted address.
 bool resolveServer(const std::string& server, std::string* address);
 
+enum class Lookup { Found, NotFound, Cancelled };
+
+// The same, where a descriptor `cancel` (or -1) that becomes readable or hung up ends the wait:
+// the caller gave up. The lookup runs on a thread of its own, which a cancel leaves to end by
+// itself (the resolver has no way to stop it).
+Lookup resolveServer(const std::string& server, std::string* address, int cancel);
+
 enum class Knock { Answered, Silent, Cancelled };
 
 // Whether the server accepts a TCP connection on the port within KnockSeconds. A descriptor

@@ -18,6 +18,8 @@ ToolPaths makePaths() {
     take("RASDIAL_TEST_PPTP", paths.pptp);
     take("RASDIAL_TEST_RUNDIR", paths.pidDir);
     take("RASDIAL_TEST_HELPER", paths.helper);
+    take("RASDIAL_TEST_IP", paths.ip);
+    take("RASDIAL_TEST_IPV6_ROUTES", paths.ipv6Routes);
     if (const char* pkexec = std::getenv("RASDIAL_TEST_PKEXEC")) {
         paths.pkexec = pkexec;
         paths.alwaysElevate = true;
@@ -58,8 +60,9 @@ const ToolPaths& toolPaths() {
 std::vector<std::string> privilegedEnvironment() {
     std::vector<std::string> environment{"PATH=/usr/sbin:/usr/bin:/sbin:/bin"};
 #ifdef RASDIAL_TEST_HOOKS
-    for (const char* name : {"RASDIAL_TEST_PPPD", "RASDIAL_TEST_PPTP", "RASDIAL_TEST_RUNDIR",
-                             "RASDIAL_TEST_PPTP_PORT", "RASDIAL_TEST_PATIENCE_SECONDS"})
+    for (const char* name :
+         {"RASDIAL_TEST_PPPD", "RASDIAL_TEST_PPTP", "RASDIAL_TEST_RUNDIR", "RASDIAL_TEST_IP",
+          "RASDIAL_TEST_IPV6_ROUTES", "RASDIAL_TEST_PPTP_PORT", "RASDIAL_TEST_PATIENCE_SECONDS"})
         if (const char* value = std::getenv(name))
             environment.push_back(std::string(name) + '=' + value);
 #endif

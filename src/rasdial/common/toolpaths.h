@@ -16,6 +16,8 @@ struct ToolPaths {
     std::string pptp = "/usr/sbin/pptp";
     std::string pidDir = "/run"; // where pppd writes ppp-LINK.pid
     std::string pkexec = "/usr/bin/pkexec";
+    std::string ip = "/sbin/ip";                     // iproute2's, for IPv6's block (ipv6block.h)
+    std::string ipv6Routes = "/proc/net/ipv6_route"; // where the block's routes are seen
     // The privileged helper; empty: beside this program (see helperPath).
     std::string helper;
     int pptpPort = 1723;        // where a dial first knocks to see that the server answers

@@ -1,5 +1,6 @@
 #include "linkcontrol.h"
 
+#include "ipv6block.h"
 #include "linkfiles.h"
 #include "pppdoptions.h"
 #include "rasdialerrors.h"
@@ -10,6 +11,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/mman.h>
@@ -21,10 +23,6 @@
 namespace rasdial {
 
 namespace {
-
-void note(const std::string& line) {
-    std::fprintf(stderr, "rasdial: %s\n", line.c_str());
-}
 
 bool isExecutableFile(const std::string& path) {
     struct stat info;
@@ -57,13 +55,17 @@ bool writePrivateFile(const std::string& path, const std::string& text) {
 
 // The dial: pppd dials the (resolved) server and returns once the link is up or has failed.
 // A caller who gives up (`cancel` readable or hung up) ends it. Gives the outcome's code.
-int runPppd(const ToolPaths& paths, const LinkRequest& request, const std::string& dir,
-            int cancel) {
+int runPppd(const ToolPaths& paths, LinkRequest& request, const std::string& dir, int cancel) {
     // The account and the password reach pppd in a file only root can read, which is gone
     // as soon as pppd has returned: never in an argument, never on a descriptor that pptp
     // or pppd's scripts would inherit.
     const std::string secrets = dir + "/" + linkName(request.owner, request.entry) + ".secrets";
-    if (!writePrivateFile(secrets, pppdSecrets(request, paths.pptp))) {
+    std::string text = pppdSecrets(request, paths.pptp);
+    const bool written = writePrivateFile(secrets, text);
+    // pppd has the password from here (or never will): this process needs it no more.
+    wipeString(text);
+    request.password.wipe();
+    if (!written) {
         note("cannot write " + secrets);
         return TunnelFailed;
     }
@@ -120,6 +122,41 @@ int runPppd(const ToolPaths& paths, const LinkRequest& request, const std::strin
 
 } // namespace
 
+void sweepIpv6Block(const ToolPaths& paths) {
+    // Nothing to do, mostly: a look at the routes costs less than starting ip.
+    const auto routes = readSmallFile(paths.ipv6Routes, 1 << 20);
+    if (routes && !hasIpv6Block(*routes)) return;
+    for (const LinkFile& file : linkFiles(paths, "rasdial-", "")) {
+        const auto pid = readPidFile(file.pidFile);
+        if (pid && isLinkProcess(*pid, paths, file.link)) return;
+    }
+    for (const Ipv6Prefix& prefix : blockedIpv6()) {
+        std::vector<std::string> args{
+            paths.ip,      "-6",
+            "route",       "del",
+            "unreachable", prefix.address + '/' + std::to_string(prefix.length),
+            "proto",       std::to_string(RASDIAL_ROUTE_PROTOCOL)};
+        std::vector<char*> argv = execArray(args);
+        std::vector<std::string> environment = privilegedEnvironment();
+        std::vector<char*> envp = execArray(environment);
+        const int devNull = open("/dev/null", O_RDWR | O_CLOEXEC);
+        const pid_t child = devNull >= 0 ? fork() : -1;
+        if (child == 0) {
+            // Nothing to say when there is no such route: the usual case.
+            dup2(devNull, 0);
+            dup2(devNull, 1);
+            dup2(devNull, 2);
+            execve(argv[0], argv.data(), envp.data());
+            _exit(127);
+        }
+        if (devNull >= 0) close(devNull);
+        int status;
+        if (child > 0)
+            while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+            }
+    }
+}
+
 bool isDangerousVariable(std::string_view assignment, bool testHooks) {
     const std::string_view name = assignment.substr(0, assignment.find('='));
     const auto starts = [&](std::string_view prefix) {
@@ -152,22 +189,23 @@ int hangUpLink(const ToolPaths& paths, std::uint32_t owner, const std::string& e
                    : linkFiles(paths, "rasdial-", '-' + sha256Hex(entry));
     const auto dir = stateDir(paths);
     bool stopped = false;
-    for (const LinkFile& file : links)
-        if (stopLink(paths, file.pidFile, file.link)) {
-            stopped = true;
-            // A pppd that had to be killed could not remove its pid file. The owner's dial
-            // lock keeps this from racing a new dial; while one runs, it cleans up itself.
-            LockFile lock;
-            if (dir &&
-                lock.take(*dir + '/' + std::to_string(file.owner) + ".dial.lock") ==
-                    LockFile::Outcome::Held &&
-                !linkProcess(paths, file.owner, entry))
-                unlink(file.pidFile.c_str());
-        }
+    for (const LinkFile& file : links) {
+        stopped = stopLink(paths, file.pidFile, file.link) || stopped;
+        // A pppd that had to be killed (by us, or by anyone: its link is gone all the same)
+        // could not remove its pid file. The owner's dial lock keeps this from racing a new
+        // dial; while one runs, it cleans up itself.
+        LockFile lock;
+        if (dir &&
+            lock.take(*dir + '/' + std::to_string(file.owner) + ".dial.lock") ==
+                LockFile::Outcome::Held &&
+            !linkProcess(paths, file.owner, entry))
+            unlink(file.pidFile.c_str());
+    }
+    sweepIpv6Block(paths);
     return report(stopped ? Success : NotConnected);
 }
 
-int dialLink(const ToolPaths& paths, const LinkRequest& request, int cancel) {
+int dialLink(const ToolPaths& paths, LinkRequest& request, int cancel) {
     const auto dir = stateDir(paths);
     if (!dir) return report(TunnelFailed);
     // One dial of a user's at a time; a hang-up never waits for it, it stops the dialling pppd.
@@ -186,6 +224,7 @@ int dialLink(const ToolPaths& paths, const LinkRequest& request, int cancel) {
         return report(Success);
     }
     unlink(pidFile.c_str()); // a stale one, of a pppd that was killed
+    sweepIpv6Block(paths);
     if (countLinks(paths, request.owner) >= MaxLinksPerUser) {
         note("at most " + std::to_string(MaxLinksPerUser) + " links of one user at a time");
         return report(AccessDenied);
@@ -197,28 +236,35 @@ int dialLink(const ToolPaths& paths, const LinkRequest& request, int cancel) {
         }
     // pptp is given the address, so that the name is looked up once, here, and a name that
     // does not resolve is told as such.
-    LinkRequest resolved = request;
-    if (!resolveServer(request.server, &resolved.server)) {
+    std::string address;
+    switch (resolveServer(request.server, &address, cancel)) {
+    case Lookup::Found:
+        break;
+    case Lookup::Cancelled:
+        return report(UserDisconnection);
+    case Lookup::NotFound:
         note("the server name " + request.server + " cannot be looked up");
         return report(NameNotResolved);
     }
+    const std::string name = request.server;
+    request.server = address;
 
     // One attempt, as Windows' tool makes: the entry's redial count and pause are for a
     // dialer that watches its link, and whoever started us gives up on its own time.
     say("Connecting to " + request.entry + "...");
     if (paths.knock) {
-        switch (knockAt(resolved.server, paths.pptpPort, cancel)) {
+        switch (knockAt(request.server, paths.pptpPort, cancel)) {
         case Knock::Answered:
             break;
         case Knock::Cancelled:
             return report(UserDisconnection);
         case Knock::Silent:
-            note("the server " + request.server + " does not answer on TCP port " +
+            note("the server " + name + " does not answer on TCP port " +
                  std::to_string(paths.pptpPort));
             return report(TunnelFailed);
         }
     }
-    const int code = runPppd(paths, resolved, *dir, cancel);
+    const int code = runPppd(paths, request, *dir, cancel);
     if (code != Success) return report(code);
     say("Successfully connected to " + request.entry + ".");
     return report(Success);
@@ -261,8 +307,18 @@ int runLinkHelper(const ToolPaths& paths, char** environment) {
     // ends. A request that ends with the input instead is carried out without that watch.
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::seconds(paths.patienceSeconds);
+    // In one allocation (it holds the password), wiped once read; so is the buffer.
     std::string input;
+    input.reserve(MaxRequestBytes + 1024 + 1);
     char buffer[1024];
+    struct Wipe {
+        std::string& input;
+        char* buffer;
+        ~Wipe() {
+            wipeString(input);
+            explicit_bzero(buffer, 1024);
+        }
+    } wipe{input, buffer};
     std::size_t end = std::string::npos;
     while (input.size() <= MaxRequestBytes && end == std::string::npos) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(

@@ -32,7 +32,14 @@ int runLinkHelper(const ToolPaths& paths, char** environment);
 // The same, for a request already read and checked (the dial and the hang-up themselves).
 // Root's hang-up stops the entry's link of every user.
 // A dial ends early, with UserDisconnection, once `cancel` (or -1) is readable or hung up.
-int dialLink(const ToolPaths& paths, const LinkRequest& request, int cancel = -1);
+// The request's password is wiped once pppd has it (in its file).
+int dialLink(const ToolPaths& paths, LinkRequest& request, int cancel = -1);
 int hangUpLink(const ToolPaths& paths, std::uint32_t owner, const std::string& entry);
+
+// IPv6's block (ipv6block.h) goes unless a link of the tool's is up (its pppd runs): pppd's
+// ip-down hook takes it away when a link goes down, this is for a pppd that could not run
+// the hook (killed with SIGKILL, by the out-of-memory killer, crashed). At every dial and
+// hang-up.
+void sweepIpv6Block(const ToolPaths& paths);
 
 } // namespace rasdial

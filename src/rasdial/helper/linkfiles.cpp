@@ -2,6 +2,7 @@
 
 #include "linkrequest.h"
 #include "pppdoptions.h"
+#include "rasdialerrors.h"
 
 #include <cerrno>
 #include <climits>
@@ -18,14 +19,6 @@
 #include <unistd.h>
 
 namespace rasdial {
-
-namespace {
-
-void note(const std::string& line) {
-    std::fprintf(stderr, "rasdial: %s\n", line.c_str());
-}
-
-} // namespace
 
 int pidfdOpen(pid_t pid) {
     return int(syscall(SYS_pidfd_open, pid, 0));

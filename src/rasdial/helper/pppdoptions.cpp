@@ -13,24 +13,36 @@ std::string linkName(std::uint32_t owner, std::string_view entry) {
 }
 
 std::string pppdSecrets(const LinkRequest& request, const std::string& pptpProgram) {
-    const auto word = [](std::string_view value) {
-        std::string out = "\"";
-        for (const char c : value) {
-            const auto byte = static_cast<unsigned char>(c);
-            const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                               (c >= '0' && c <= '9') || byte >= 0x80;
-            if (plain) {
-                out += c;
-            } else {
-                char escaped[5];
-                std::snprintf(escaped, sizeof escaped, "\\%03o", byte);
-                out += escaped;
+    // In one allocation, with room for every byte escaped (four each), so that no copy of the
+    // password is left behind by a growth; the caller wipes it once written.
+    std::string out;
+    out.reserve(
+        64 + 4 * (pptpProgram.size() + MaxServerBytes + request.user.size() + Password::Capacity));
+    const auto word = [&out](std::initializer_list<std::string_view> parts) {
+        out += '"';
+        for (const std::string_view value : parts)
+            for (const char c : value) {
+                const auto byte = static_cast<unsigned char>(c);
+                const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                                   (c >= '0' && c <= '9') || byte >= 0x80;
+                if (plain) {
+                    out += c;
+                } else {
+                    char escaped[5];
+                    std::snprintf(escaped, sizeof escaped, "\\%03o", byte);
+                    out += escaped;
+                }
             }
-        }
-        return out + '"';
+        out += '"';
     };
-    return "pty " + word(pptpProgram + ' ' + request.server + " --nolaunchpppd") + "\nuser " +
-           word(request.user) + "\npassword " + word(request.password) + '\n';
+    out += "pty ";
+    word({pptpProgram, " ", request.server, " --nolaunchpppd"});
+    out += "\nuser ";
+    word({request.user});
+    out += "\npassword ";
+    word({request.password.view()});
+    out += '\n';
+    return out;
 }
 
 std::vector<std::string> pppdArguments(const LinkRequest& request, const std::string& secretsFile) {

@@ -24,6 +24,7 @@ std::vector<std::string> pppdArguments(const LinkRequest& request, const std::st
 // through the shell; the server has passed isHostOrAddress), `user "..."` and
 // `password "..."`. Every byte but letters, digits and those beyond ASCII is written as a
 // three-digit octal escape, which pppd's option reader turns back into the byte.
+// In one allocation, for the caller to wipe (wipeString) once written.
 std::string pppdSecrets(const LinkRequest& request, const std::string& pptpProgram);
 
 // How long one attempt may take before the tool gives up on it: the TCP connect, LCP's ten

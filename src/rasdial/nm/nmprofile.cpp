@@ -1,7 +1,6 @@
 #include "nmprofile.h"
 
 #include "ppppolicy.h"
-#include "rasdialerrors.h"
 
 #include "libnm.h"
 
@@ -43,7 +42,7 @@ Profile profileFor(const LinkRequest& request, const std::string& gateway) {
     profile.neverDefault = !policy.defaultRoute;
     if (policy.defaultRoute) {
         profile.dnsPriority = -50;
-        profile.blockedIpv6 = {{"::", 1}, {"8000::", 1}};
+        profile.blockedIpv6 = blockedIpv6();
     }
     return profile;
 }
@@ -76,8 +75,8 @@ NMConnection* newConnection(const LinkRequest& request, const Profile& profile,
     NMSetting* ip6 = nm_setting_ip6_config_new();
     g_object_set(ip6, NM_SETTING_IP_CONFIG_METHOD, NM_SETTING_IP6_CONFIG_METHOD_AUTO, nullptr);
     for (const Ipv6Prefix& prefix : profile.blockedIpv6) {
-        NMIPRoute* route = nm_ip_route_new(AF_INET6, prefix.address, prefix.length, nullptr, -1,
-                                           nullptr);
+        NMIPRoute* route =
+            nm_ip_route_new(AF_INET6, prefix.address.c_str(), prefix.length, nullptr, -1, nullptr);
         nm_ip_route_set_attribute(route, NM_IP_ROUTE_ATTRIBUTE_TYPE,
                                   g_variant_new_string("unreachable"));
         nm_setting_ip_config_add_route(NM_SETTING_IP_CONFIG(ip6), route);
@@ -91,56 +90,6 @@ NMConnection* newConnection(const LinkRequest& request, const Profile& profile,
                              nullptr);
     nm_connection_add_setting(connection, tags);
     return connection;
-}
-
-int codeForFailure(unsigned reason) {
-    switch (reason) {
-    case NM_ACTIVE_CONNECTION_STATE_REASON_USER_DISCONNECTED:
-    case NM_ACTIVE_CONNECTION_STATE_REASON_CONNECTION_REMOVED:
-        return UserDisconnection;
-    case NM_ACTIVE_CONNECTION_STATE_REASON_LOGIN_FAILED:
-        return AuthenticationFailed;
-    case NM_ACTIVE_CONNECTION_STATE_REASON_UNKNOWN:
-    case NM_ACTIVE_CONNECTION_STATE_REASON_SERVICE_STOPPED:
-        // The PPTP plugin ends every failure of the PPP negotiation so, a refused password
-        // included, with either reason depending on whether its pppd or its own stop is heard
-        // first: the server answered (the tool knocked first) and PPP ended before the link
-        // came up. That is all that can honestly be said.
-        return PppTerminated;
-    default:
-        return TunnelFailed;
-    }
-}
-
-std::string reasonText(unsigned reason) {
-    switch (reason) {
-    case NM_ACTIVE_CONNECTION_STATE_REASON_UNKNOWN:
-        return "the PPP negotiation ended (NetworkManager does not say whether the password "
-               "was refused, the encryption did not match or the tunnel (GRE) is blocked)";
-    case NM_ACTIVE_CONNECTION_STATE_REASON_USER_DISCONNECTED:
-        return "hung up";
-    case NM_ACTIVE_CONNECTION_STATE_REASON_DEVICE_DISCONNECTED:
-        return "the network connection underneath went down";
-    case NM_ACTIVE_CONNECTION_STATE_REASON_SERVICE_STOPPED:
-        return "the PPTP plugin stopped: its pppd ended before the link came up (NetworkManager "
-               "does not say why)";
-    case NM_ACTIVE_CONNECTION_STATE_REASON_IP_CONFIG_INVALID:
-        return "the link's addresses were invalid";
-    case NM_ACTIVE_CONNECTION_STATE_REASON_CONNECT_TIMEOUT:
-        return "the link did not come up in time";
-    case NM_ACTIVE_CONNECTION_STATE_REASON_SERVICE_START_TIMEOUT:
-        return "the PPTP plugin did not start in time";
-    case NM_ACTIVE_CONNECTION_STATE_REASON_SERVICE_START_FAILED:
-        return "the PPTP plugin failed to start";
-    case NM_ACTIVE_CONNECTION_STATE_REASON_NO_SECRETS:
-        return "no password reached the plugin";
-    case NM_ACTIVE_CONNECTION_STATE_REASON_LOGIN_FAILED:
-        return "the password was refused";
-    case NM_ACTIVE_CONNECTION_STATE_REASON_CONNECTION_REMOVED:
-        return "the profile was removed";
-    default:
-        return "reason " + std::to_string(reason);
-    }
 }
 
 } // namespace rasdial::nm

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ipv6block.h"
 #include "linkrequest.h"
 
 #include <string>
@@ -8,8 +9,8 @@
 
 typedef struct _NMConnection NMConnection;
 
-// How a dial becomes a NetworkManager VPN profile for its PPTP plugin, and how NetworkManager's
-// reasons become the tool's outcomes. Plain rules, no NetworkManager library.
+// How a dial becomes a NetworkManager VPN profile for its PPTP plugin. Plain rules, no
+// NetworkManager library but for newConnection.
 namespace rasdial::nm {
 
 constexpr const char* PptpService = "org.freedesktop.NetworkManager.pptp";
@@ -18,11 +19,6 @@ constexpr const char* PptpService = "org.freedesktop.NetworkManager.pptp";
 constexpr const char* EntryKey = "net.miravon.rasdial.entry";
 constexpr const char* OwnerKey = "net.miravon.rasdial.uid";
 
-struct Ipv6Prefix {
-    const char* address;
-    unsigned length;
-};
-
 struct Profile {
     // The plugin's settings ("vpn.data"), the password excluded: the plugin refuses any key it
     // does not know, and treats a key left out as "no" (no LCP echoes at all, for one).
@@ -30,8 +26,8 @@ struct Profile {
     bool neverDefault = true;
     // Lower wins; negative: only this link's name servers while it is up. 0: NetworkManager's.
     int dnsPriority = 0;
-    // Unreachable while the link is up: PPTP carries IPv4 only, so a link that takes the
-    // default route would otherwise leave IPv6 going around it.
+    // Unreachable while the link is up (ipv6block.h): PPTP carries IPv4 only, so a link that
+    // takes the default route would otherwise leave IPv6 going around it.
     std::vector<Ipv6Prefix> blockedIpv6;
 };
 
@@ -54,12 +50,5 @@ Profile profileFor(const LinkRequest& request, const std::string& gateway);
 // (request.owner). A new object, for the caller to unref.
 NMConnection* newConnection(const LinkRequest& request, const Profile& profile,
                             const std::string& login);
-
-// The outcome of a dial that NetworkManager ended before the link came up, by the reason it
-// gave (NMActiveConnectionStateReason).
-int codeForFailure(unsigned reason);
-
-// The reason in words, for the note the tool writes.
-std::string reasonText(unsigned reason);
 
 } // namespace rasdial::nm

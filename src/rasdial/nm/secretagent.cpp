@@ -1,5 +1,7 @@
 #include "secretagent.h"
 
+#include "rasdialerrors.h"
+
 #include <cstring>
 
 namespace rasdial::nm {
@@ -7,21 +9,48 @@ namespace rasdial::nm {
 namespace {
 
 struct Secret {
-    std::string path;
-    std::string password;
+    std::string uuid;
+    const Password* password = nullptr;
 };
 Secret secret;
 
 } // namespace
 
-void setAgentSecret(const std::string& path, const std::string& password) {
-    secret.path = path;
+void setAgentSecret(const std::string& uuid, const Password* password) {
+    secret.uuid = uuid;
     secret.password = password;
 }
 
 void clearAgentSecret() {
-    explicit_bzero(secret.password.data(), secret.password.size());
     secret = {};
+}
+
+GVariant* agentAnswer(NMConnection* connection, const char* settingName, GError** error) {
+    const char* uuid = connection ? nm_connection_get_uuid(connection) : nullptr;
+    if (!secret.password || secret.uuid.empty() || !uuid || secret.uuid != uuid ||
+        g_strcmp0(settingName, NM_SETTING_VPN_SETTING_NAME) != 0) {
+        if (!secret.uuid.empty() && uuid && secret.uuid != uuid)
+            note(std::string("NetworkManager asked this dial's agent for the secrets of another "
+                             "profile (") +
+                 (nm_connection_get_id(connection) ? nm_connection_get_id(connection) : "") + ", " +
+                 uuid + "): refused");
+        g_set_error_literal(error, NM_SECRET_AGENT_ERROR, NM_SECRET_AGENT_ERROR_NO_SECRETS,
+                            "not the profile of this dial");
+        return nullptr;
+    }
+    // NetworkManager itself takes a not-saved secret only when it may ask for new ones,
+    // whatever we answer before.
+    GVariantBuilder secrets;
+    g_variant_builder_init(&secrets, G_VARIANT_TYPE("a{ss}"));
+    g_variant_builder_add(&secrets, "{ss}", "password", secret.password->c_str());
+    GVariantBuilder vpn;
+    g_variant_builder_init(&vpn, G_VARIANT_TYPE("a{sv}"));
+    g_variant_builder_add(&vpn, "{sv}", NM_SETTING_VPN_SECRETS, g_variant_builder_end(&secrets));
+    GVariantBuilder all;
+    g_variant_builder_init(&all, NM_VARIANT_TYPE_CONNECTION);
+    g_variant_builder_add(&all, "{s@a{sv}}", NM_SETTING_VPN_SETTING_NAME,
+                          g_variant_builder_end(&vpn));
+    return g_variant_ref_sink(g_variant_builder_end(&all));
 }
 
 } // namespace rasdial::nm
@@ -40,34 +69,14 @@ G_DEFINE_TYPE(RasdialAgent, rasdial_agent, NM_TYPE_SECRET_AGENT_OLD)
 
 static void rasdial_agent_init(RasdialAgent*) {}
 
-static void get_secrets(NMSecretAgentOld* agent, NMConnection* connection,
-                        const char* connection_path, const char* setting_name, const char**,
-                        NMSecretAgentGetSecretsFlags, NMSecretAgentOldGetSecretsFunc callback,
-                        gpointer data) {
-    using rasdial::nm::secret;
-    if (secret.path.empty() || g_strcmp0(connection_path, secret.path.c_str()) != 0 ||
-        g_strcmp0(setting_name, NM_SETTING_VPN_SETTING_NAME) != 0) {
-        GError* error = g_error_new_literal(NM_SECRET_AGENT_ERROR, NM_SECRET_AGENT_ERROR_NO_SECRETS,
-                                            "not the profile of this dial");
-        callback(agent, connection, nullptr, error, data);
-        g_error_free(error);
-        return;
-    }
-    // {"vpn": {"secrets": {"password": ...}}}. NetworkManager itself takes a not-saved secret
-    // only when it may ask for new ones, whatever we answer before.
-    GVariantBuilder secrets;
-    g_variant_builder_init(&secrets, G_VARIANT_TYPE("a{ss}"));
-    g_variant_builder_add(&secrets, "{ss}", "password", secret.password.c_str());
-    GVariantBuilder vpn;
-    g_variant_builder_init(&vpn, G_VARIANT_TYPE("a{sv}"));
-    g_variant_builder_add(&vpn, "{sv}", NM_SETTING_VPN_SECRETS, g_variant_builder_end(&secrets));
-    GVariantBuilder all;
-    g_variant_builder_init(&all, NM_VARIANT_TYPE_CONNECTION);
-    g_variant_builder_add(&all, "{s@a{sv}}", NM_SETTING_VPN_SETTING_NAME,
-                          g_variant_builder_end(&vpn));
-    GVariant* answer = g_variant_ref_sink(g_variant_builder_end(&all));
-    callback(agent, connection, answer, nullptr, data);
-    g_variant_unref(answer);
+static void get_secrets(NMSecretAgentOld* agent, NMConnection* connection, const char*,
+                        const char* setting_name, const char**, NMSecretAgentGetSecretsFlags,
+                        NMSecretAgentOldGetSecretsFunc callback, gpointer data) {
+    GError* error = nullptr;
+    GVariant* answer = rasdial::nm::agentAnswer(connection, setting_name, &error);
+    callback(agent, connection, answer, error, data);
+    if (answer) g_variant_unref(answer);
+    g_clear_error(&error);
 }
 
 // Every answer is given at once: nothing to cancel.
@@ -98,8 +107,8 @@ namespace rasdial::nm {
 
 void registerAgentAsync(const std::string& identifier, GCancellable* cancellable,
                         GAsyncReadyCallback callback, gpointer data) {
-    g_async_initable_new_async(rasdial_agent_get_type(), G_PRIORITY_DEFAULT, cancellable,
-                               callback, data, NM_SECRET_AGENT_OLD_IDENTIFIER, identifier.c_str(),
+    g_async_initable_new_async(rasdial_agent_get_type(), G_PRIORITY_DEFAULT, cancellable, callback,
+                               data, NM_SECRET_AGENT_OLD_IDENTIFIER, identifier.c_str(),
                                NM_SECRET_AGENT_OLD_CAPABILITIES, NM_SECRET_AGENT_CAPABILITY_NONE,
                                NM_SECRET_AGENT_OLD_AUTO_REGISTER, TRUE, nullptr);
 }

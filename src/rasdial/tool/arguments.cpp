@@ -1,6 +1,5 @@
 #include "arguments.h"
 
-#include <algorithm>
 #include <cctype>
 
 namespace rasdial {
@@ -9,20 +8,21 @@ namespace {
 
 enum class Switch { None, Disconnect, Unsupported };
 
-std::string upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return char(std::toupper(c)); });
-    return text;
+bool sameWord(std::string_view text, std::string_view upper) {
+    if (text.size() != upper.size()) return false;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(text[i])) != upper[i]) return false;
+    return true;
 }
 
 // Windows' switches; any other word, also one starting with "/", is a value (a password may
-// well start with a slash).
-Switch switchOf(const std::string& argument) {
+// well start with a slash: it is looked at where it stands, never copied).
+Switch switchOf(std::string_view argument) {
     if (argument.size() < 2 || argument[0] != '/') return Switch::None;
-    const std::string name = upper(argument.substr(1, argument.find(':') - 1));
-    if (name == "DISCONNECT" || name == "D") return Switch::Disconnect;
+    const std::string_view name = argument.substr(1, argument.find(':') - 1);
+    if (sameWord(name, "DISCONNECT") || sameWord(name, "D")) return Switch::Disconnect;
     for (const char* other : {"DOMAIN", "PHONE", "CALLBACK", "PHONEBOOK", "PREFIXSUFFIX"})
-        if (name == other) return Switch::Unsupported;
+        if (sameWord(name, other)) return Switch::Unsupported;
     return Switch::None;
 }
 
@@ -36,7 +36,7 @@ Command usage(std::string problem) {
 
 Command parseArguments(const std::vector<std::string>& arguments) {
     if (arguments.size() > MaxArguments) return usage("too many arguments");
-    std::vector<std::string> values;
+    std::vector<std::string_view> values;
     bool disconnect = false;
     for (const std::string& argument : arguments) {
         switch (switchOf(argument)) {
@@ -58,18 +58,18 @@ Command parseArguments(const std::vector<std::string>& arguments) {
         return command;
     }
     if (values[0].size() > MaxEntryBytes) return usage("the entry name is too long");
-    command.entry = values[0];
+    command.entry = std::string(values[0]);
     if (disconnect) {
         if (values.size() > 1) return usage("/DISCONNECT takes only the entry name");
         command.action = Action::HangUp;
         return command;
     }
     if (values.size() > 3) return usage("too many values: ENTRY [USER [PASSWORD]]");
-    if (values.size() > 1) command.user = values[1];
-    if (values.size() > 2) command.password = values[2];
-    command.passwordOnInput = command.password == "*";
+    if (values.size() > 1) command.user = std::string(values[1]);
     if (command.user.size() > MaxUserBytes) return usage("the user name is too long");
-    if (command.password.size() > MaxPasswordBytes) return usage("the password is too long");
+    if (values.size() > 2 && !command.password.assign(values[2]))
+        return usage("the password is too long");
+    command.passwordOnInput = command.password.view() == "*";
     command.action = Action::Dial;
     return command;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "password.h"
+
 #include <string>
 #include <vector>
 
@@ -13,7 +15,7 @@ namespace rasdial {
 constexpr std::size_t MaxArguments = 8;
 constexpr std::size_t MaxEntryBytes = 256;    // Windows' longest entry name
 constexpr std::size_t MaxUserBytes = 256;     // Windows' longest user name
-constexpr std::size_t MaxPasswordBytes = 255; // what pppd keeps of a secret
+constexpr std::size_t MaxPasswordBytes = Password::Capacity; // what pppd keeps of a secret
 
 enum class Action { List, Dial, HangUp, Usage };
 
@@ -21,12 +23,12 @@ struct Command {
     Action action = Action::Usage;
     std::string entry;
     std::string user;
-    std::string password;
+    Password password;
     bool passwordOnInput = false; // "*" in its place
     std::string problem;          // for Usage: what is wrong, one line
 };
 
-// The arguments after the program name.
+// The arguments after the program name (whose credentials the caller wipes afterwards).
 Command parseArguments(const std::vector<std::string>& arguments);
 
 // Where the user name and the password stand among the arguments after the program name:

@@ -5,13 +5,13 @@
 namespace rasdial {
 
 std::optional<LinkRequest> dialRequest(const phonebook::Entry& entry, const std::string& user,
-                                       const std::string& password) {
+                                       Password password) {
     LinkRequest request;
     request.action = RequestAction::Dial;
     request.entry = entry.name.toStdString();
     request.server = entry.value(QLatin1String(ras::szLocalPhoneNumber.name)).toStdString();
     request.user = user;
-    request.password = password;
+    request.password = std::move(password);
     struct Number {
         const ras::Field& field;
         std::uint32_t* target;

@@ -1,9 +1,13 @@
 #include "frontend.h"
 
+// GLib's headers (libnm's, through nmsession.h) before Qt's, whose "signals" keyword they use
+// as a name.
+#include "nmsession.h"
+
 #include "dialguard.h"
 #include "entryrequest.h"
+#include "hangupsignals.h"
 #include "helperpath.h"
-#include "nmsession.h"
 #include "passwordinput.h"
 #include "pathchoice.h"
 #include "rasdialerrors.h"
@@ -29,10 +33,6 @@ constexpr int DialEndMs = 8000;
 // Says the outcome and gives the process's exit status for it.
 int finish(int code) {
     return exitStatus(report(code));
-}
-
-void note(const std::string& line) {
-    std::fprintf(stderr, "rasdial: %s\n", line.c_str());
 }
 
 // The user's phonebook, or the error that stops the command.
@@ -79,24 +79,35 @@ int list(const ToolPaths& paths, const std::string& self) {
     return finish(Success);
 }
 
-int dial(Command command, const ToolPaths& paths, const std::string& self) {
+int dial(Command& command, const ToolPaths& paths, const std::string& self) {
     if (command.passwordOnInput) {
-        // Read before anything else, so that whoever hands it over is never kept waiting.
+        // Read before anything else, so that whoever hands it over is never kept waiting;
+        // straight into the command's buffer, in place of the "*".
         std::string problem;
-        const auto password = isatty(0) ? askPassword(0, command.user, MaxPasswordBytes, &problem)
-                                        : readPasswordLine(0, MaxPasswordBytes,
-                                                           PasswordInputSeconds * 1000, &problem);
-        if (!password) {
+        const bool read = isatty(0) ? askPassword(0, command.user, &command.password, &problem)
+                                    : readPasswordLine(0, &command.password,
+                                                       PasswordInputSeconds * 1000, &problem);
+        if (!read) {
             note(problem);
             return exitStatus(Usage);
         }
-        command.password = *password;
     }
+    // NetworkManager takes UTF-8 text only; pppd would take any bytes, but then the same input
+    // would dial on one path and not on the other.
+    for (const auto& [value, what] : {std::pair{std::string_view(command.user), "user name"},
+                                      std::pair{command.password.view(), "password"}})
+        if (!isUtf8(value)) {
+            note(std::string("the ") + what +
+                 " is not UTF-8 text: check the terminal's or the "
+                 "caller's character set");
+            return exitStatus(Usage);
+        }
     phonebook::Book book;
     if (const int code = readPhonebook(&book)) return finish(code);
     const phonebook::Entry* entry = book.find(QString::fromStdString(command.entry));
     if (!entry) return finish(CannotFindEntry);
-    const auto request = dialRequest(*entry, command.user, command.password);
+    // The password's one buffer is the request's from here.
+    auto request = dialRequest(*entry, command.user, std::move(command.password));
     if (!request) {
         note("the entry's fields are incomplete, or its server is not a host name or address");
         return finish(CorruptPhonebook);
@@ -116,10 +127,14 @@ int dial(Command command, const ToolPaths& paths, const std::string& self) {
     if (!paths.networkManager) via = Via::Helper;
     DialGuard guard;
     if (guard.take(command.entry) == DialGuard::Outcome::Busy) return finish(AlreadyDialing);
+    // From here a hang-up (`rasdial ENTRY /d`, the connector giving up, ^C) ends the dial at
+    // whichever step it is in: whatever was started is hung up, and nothing comes up after it.
+    const HangUpSignals hangUp;
 
     std::unique_ptr<nm::Session> session;
     std::optional<nm::Availability> offer;
     if (*via != Via::Helper && (session = nm::Session::open())) offer = session->availability();
+    if (HangUpSignals::asked()) return finish(UserDisconnection);
     const PathChoice choice = choosePath(*via, offer);
     if (choice.refused) {
         note("cannot dial through NetworkManager: " + choice.reason);
@@ -155,7 +170,7 @@ int hangUp(const Command& command, const ToolPaths& paths, const std::string& se
 
 } // namespace
 
-int runCommand(const Command& command, const ToolPaths& paths, const std::string& self) {
+int runCommand(Command& command, const ToolPaths& paths, const std::string& self) {
     switch (command.action) {
     case Action::List:
         return list(paths, self);
@@ -166,7 +181,8 @@ int runCommand(const Command& command, const ToolPaths& paths, const std::string
     case Action::Usage:
         break;
     }
-    std::fprintf(stderr, "rasdial: %s\n%s", command.problem.c_str(), usageText());
+    note(command.problem);
+    std::fputs(usageText(), stderr);
     return exitStatus(Usage);
 }
 

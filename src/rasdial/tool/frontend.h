@@ -11,6 +11,8 @@ namespace rasdial {
 
 // `self` is the absolute path of this program, beside which its privileged helper is found.
 // Returns the process exit status.
-int runCommand(const Command& command, const ToolPaths& paths, const std::string& self);
+// Returns the process exit status. The command's password is wiped once the dial no longer
+// needs it.
+int runCommand(Command& command, const ToolPaths& paths, const std::string& self);
 
 } // namespace rasdial

@@ -1,33 +1,28 @@
 #include "helperpath.h"
 
+#include "hangupsignals.h"
 #include "linkfiles.h"
 #include "rasdialerrors.h"
+#include "reachability.h"
 #include "sha256.h"
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 namespace rasdial {
 
-namespace {
-
-void note(const std::string& line) {
-    std::fprintf(stderr, "rasdial: %s\n", line.c_str());
-}
-
-volatile sig_atomic_t givenUp = 0;
-
-} // namespace
-
 // Starts the privileged part with the request on its standard input and waits for it; it
 // prints its own outcome. Its environment is ours to choose: nothing of the caller's. Our end
 // of its input stays open while it works: closing it is how we tell it that we gave up.
-int HelperPath::run(const LinkRequest& request) {
+int HelperPath::run(LinkRequest& request) {
     std::vector<std::string> args;
     if (geteuid() != 0 || paths_.alwaysElevate) {
         if (access(paths_.pkexec.c_str(), X_OK) != 0) {
@@ -42,6 +37,10 @@ int HelperPath::run(const LinkRequest& request) {
     std::vector<std::string> environment = privilegedEnvironment();
     std::vector<char*> envp = execArray(environment);
 
+    // A hang-up asked for before the helper starts ends the dial before it (a dial's hang-up is
+    // watched by the caller's HangUpSignals; a hang-up request of its own has none).
+    if (request.action == RequestAction::Dial && HangUpSignals::asked())
+        return report(UserDisconnection);
     int input[2];
     if (pipe2(input, O_CLOEXEC) != 0) return report(TunnelFailed);
     const pid_t child = fork();
@@ -56,24 +55,32 @@ int HelperPath::run(const LinkRequest& request) {
         close(input[1]);
         return report(TunnelFailed);
     }
-    // From here a signal to end us ends the dial instead: the helper hangs up and answers.
-    struct sigaction giveUp {};
-    giveUp.sa_handler = [](int) { givenUp = 1; };
-    for (const int sig : {SIGTERM, SIGINT, SIGHUP})
-        sigaction(sig, &giveUp, nullptr);
-    // A helper that refuses early closes its end: that is not our failure. The request ends
-    // with an empty line.
-    const std::string text = serializeRequest(request) + '\n';
+    // From here a hang-up (HangUpSignals) ends the dial instead: closing the helper's input
+    // tells it to hang up; it answers. A helper that refuses early closes its end: that is not
+    // our failure. The request ends with an empty line.
+    std::string text = serializeRequest(request);
+    text += '\n';
+    // From here the password's one copy here is the text for the helper's pipe, wiped once
+    // written.
+    request.password.wipe();
     std::signal(SIGPIPE, SIG_IGN);
-    for (std::size_t sent = 0; sent < text.size() && !givenUp;) {
+    for (std::size_t sent = 0; sent < text.size() && !HangUpSignals::asked();) {
         const ssize_t n = write(input[1], text.data() + sent, text.size() - sent);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         sent += std::size_t(n);
     }
+    wipeString(text);
+    // The wait is for the helper's end or the hang-up, whichever comes first: the signal may
+    // reach any of our threads, so its pipe is watched rather than an interrupted waitpid.
+    const int pidfd = pidfdOpen(child);
+    if (pidfd >= 0) {
+        pollWithCancel(pidfd, POLLIN, HangUpSignals::fd(), INT_MAX);
+        close(pidfd);
+    }
     int status = 0;
     for (;;) {
-        if (givenUp && input[1] >= 0) {
+        if (HangUpSignals::asked() && input[1] >= 0) {
             close(input[1]);
             input[1] = -1;
         }
@@ -90,7 +97,7 @@ int HelperPath::run(const LinkRequest& request) {
     return code;
 }
 
-int HelperPath::dial(const LinkRequest& request) {
+int HelperPath::dial(LinkRequest& request) {
     return run(request);
 }
 
@@ -99,8 +106,9 @@ std::optional<int> HelperPath::hangUp(const std::string& entry) {
     // that is not there. Whether a running process really is the link's pppd is for the
     // privileged part to decide: only root may look at a root process's program.
     // Root may hang up any user's link of the entry: that is for its helper to find.
-    const auto pid = readPidFile(pidFilePath(paths_, getuid(), entry));
-    const bool own = pid && (kill(*pid, 0) == 0 || errno == EPERM);
+    // A pid file left by a pppd that was killed counts too: the helper removes it and what
+    // the link left of IPv6's block.
+    const bool own = readPidFile(pidFilePath(paths_, getuid(), entry)).has_value();
     const bool anyone =
         getuid() == 0 && !linkFiles(paths_, "rasdial-", '-' + sha256Hex(entry)).empty();
     if (!own && !anyone) return std::nullopt;

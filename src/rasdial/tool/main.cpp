@@ -16,8 +16,13 @@ int main(int argc, char* argv[]) {
     // First of all, blank the credentials where they stand in our own arguments, so that
     // /proc/PID/cmdline of this process no longer shows the password.
     std::vector<std::string> arguments(argv + 1, argv + argc);
-    for (const int at : rasdial::credentialPositions(arguments))
+    const std::vector<int> credentials = rasdial::credentialPositions(arguments);
+    for (const int at : credentials)
         std::memset(argv[at + 1], 0, std::strlen(argv[at + 1]));
+    // The password's one buffer from here: the command's; its copy among the arguments goes.
+    rasdial::Command command = rasdial::parseArguments(arguments);
+    for (const int at : credentials)
+        rasdial::wipeString(arguments[std::size_t(at)]);
 
     // Standard input, output and error are open, so that no descriptor the tool opens later
     // (the password pipe) can land on one of them.
@@ -32,12 +37,11 @@ int main(int argc, char* argv[]) {
 
     // A setuid rasdial would hand root to the user's side: pkexec is the way up.
     if (getuid() != geteuid()) {
-        std::fprintf(stderr, "rasdial: must not be installed setuid; dialling uses pkexec\n");
+        rasdial::note("must not be installed setuid; dialling uses pkexec");
         return rasdial::exitStatus(rasdial::AccessDenied);
     }
     char self[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     if (length <= 0) return rasdial::exitStatus(rasdial::AccessDenied);
-    const rasdial::Command command = rasdial::parseArguments(arguments);
     return rasdial::runCommand(command, paths, std::string(self, std::size_t(length)));
 }

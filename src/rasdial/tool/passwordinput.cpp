@@ -9,11 +9,11 @@
 
 namespace rasdial {
 
-std::optional<std::string> readPasswordLine(int fd, std::size_t limit, int timeoutMs,
-                                            std::string* problem) {
+bool readPasswordLine(int fd, Password* password, int timeoutMs, std::string* problem) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    std::string line;
+    Password& line = *password;
+    line.wipe();
     // A byte at a time: nothing after the line end is taken from the input.
     for (;;) {
         const auto left =
@@ -24,24 +24,26 @@ std::optional<std::string> readPasswordLine(int fd, std::size_t limit, int timeo
         if (ready == 0) {
             *problem =
                 "no password on standard input within " + std::to_string(timeoutMs / 1000) + " s";
-            return std::nullopt;
+            line.wipe();
+            return false;
         }
         char c;
         const ssize_t got = ready > 0 ? read(fd, &c, 1) : -1;
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0 || c == '\n') break;
-        if (line.size() == limit) {
+        const bool fits = line.push_back(c);
+        c = 0;
+        if (!fits) {
             *problem = "the password is too long";
-            return std::nullopt;
+            line.wipe();
+            return false;
         }
-        line += c;
     }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return line;
+    if (!line.empty() && line.view().back() == '\r') line.pop_back();
+    return true;
 }
 
-std::optional<std::string> askPassword(int fd, const std::string& user, std::size_t limit,
-                                       std::string* problem) {
+bool askPassword(int fd, const std::string& user, Password* password, std::string* problem) {
     std::fprintf(stderr, "Enter the password for %s: ", user.c_str());
     std::fflush(stderr);
     termios saved;
@@ -51,10 +53,10 @@ std::optional<std::string> askPassword(int fd, const std::string& user, std::siz
         quiet.c_lflag &= ~tcflag_t(ECHO);
         tcsetattr(fd, TCSAFLUSH, &quiet);
     }
-    auto password = readPasswordLine(fd, limit, 24 * 3600 * 1000, problem);
+    const bool read = readPasswordLine(fd, password, 24 * 3600 * 1000, problem);
     if (terminal) tcsetattr(fd, TCSAFLUSH, &saved);
     std::fputc('\n', stderr);
-    return password;
+    return read;
 }
 
 } // namespace rasdial

@@ -76,7 +76,7 @@ SiteAnswer askSite(const std::string& site, const char* method, const std::strin
 }
 
 int unanswered(const std::string& site) {
-    std::fprintf(stderr, "rasdial: the simulated link's site %s did not answer\n", site.c_str());
+    note("the simulated link's site " + site + " did not answer");
     return report(TunnelFailed);
 }
 
@@ -101,7 +101,7 @@ int simulatedDial(const std::string& site, const LinkRequest& request) {
                                       {{"entry", request.entry},
                                        {"server", request.server},
                                        {"user", request.user},
-                                       {"password", request.password}});
+                                       {"password", std::string(request.password.view())}});
     if (!answer.answered) return unanswered(site);
     switch (answer.status) {
     case 200:
