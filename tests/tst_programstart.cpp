@@ -79,6 +79,35 @@ struct Program {
     }
 };
 
+// The raw value of a property of a window of the display (at most 1 KiB).
+QByteArray windowProperty(xcb_window_t window, const QByteArray& name) {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, name.size(), name.constData()), nullptr);
+    xcb_get_property_reply_t* reply =
+        atom ? xcb_get_property_reply(
+                   c, xcb_get_property(c, 0, window, atom->atom, XCB_GET_PROPERTY_TYPE_ANY, 0, 256),
+                   nullptr)
+             : nullptr;
+    QByteArray value;
+    if (reply)
+        value = QByteArray(static_cast<const char*>(xcb_get_property_value(reply)),
+                           xcb_get_property_value_length(reply));
+    std::free(reply);
+    std::free(atom);
+    xcb_disconnect(c);
+    return value;
+}
+
+// The value of a key of the desktop entry's main group.
+QString desktopEntryValue(const QString& key) {
+    QFile entry(QStringLiteral(DESKTOP_ENTRY));
+    if (!entry.open(QIODevice::ReadOnly)) return {};
+    for (const QByteArray& line : entry.readAll().split('\n'))
+        if (line.startsWith(key.toUtf8() + '=')) return QString::fromUtf8(line.mid(key.size() + 1));
+    return {};
+}
+
 } // namespace
 
 class TestProgramStart : public QObject {
@@ -107,6 +136,29 @@ private slots:
         program.stop();
         QCOMPARE(program.process.exitCode(), 0);
         QVERIFY(!busStartedForDisplay());
+    }
+
+    // X11 defines the window class as Latin-1: it is the program's ASCII name, which the
+    // desktop entry's StartupWMClass names, so that desktops show the entry's name and icon for
+    // the window; people read the Chinese name in the title and the entry's Name.
+    void windowClassMatchesDesktopEntry() {
+        Program program;
+        QVERIFY(program.start({}, QProcessEnvironment::systemEnvironment()));
+        QTRY_VERIFY_WITH_TIMEOUT(Program::windowShown(), 15000);
+        QProcess search;
+        search.start("xdotool", {"search", "--onlyvisible", "--name", "^MiravonVPN网络连接器$"});
+        QVERIFY(search.waitForFinished(5000));
+        const xcb_window_t window = search.readAllStandardOutput().trimmed().toUInt();
+        QVERIFY(window != 0);
+        const QByteArray windowClass = windowProperty(window, "WM_CLASS");
+        QCOMPARE(windowClass, QByteArray("miravon-vpn\0miravon-vpn\0", 24));
+        QCOMPARE(desktopEntryValue("StartupWMClass"),
+                 QString::fromLatin1(windowClass.split('\0').value(1)));
+        QCOMPARE(QString::fromUtf8(windowProperty(window, "_NET_WM_NAME")),
+                 QString("MiravonVPN网络连接器"));
+        QCOMPARE(desktopEntryValue("Name"), QString("MiravonVPN网络连接器"));
+        program.stop();
+        QCOMPARE(program.process.exitCode(), 0);
     }
 
     void logOnStandardErrorOnlyWhenAsked_data() {

@@ -104,6 +104,7 @@ private:
     void Form_Resize();
     void fitIntoFrame();
     void restoreFromTray();
+    void trayHostGone();
     QString trayToolTip() const;
     void openLink(const QString& path);
     void StartPagePrompt(PromptForm form);

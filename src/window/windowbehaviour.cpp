@@ -28,8 +28,9 @@ void frmtunrell::changeEvent(QEvent* event) {
 
 // Minimised, the window leaves the taskbar for an icon in the notification area. Without a
 // notification area it stays an ordinary minimised window: hidden, it could not come back.
+// Whether there is one is asked at each minimise, so one that has come since is used.
 void frmtunrell::Form_Resize() {
-    if (!isMinimized() || !TrayIcon::available() || tray_->shown()) return;
+    if (!isMinimized() || tray_->shown() || !tray_->available()) return;
     tray_->add(trayToolTip());
     trayTip_->start();
     QTimer::singleShot(0, this, [this] {
@@ -42,6 +43,13 @@ void frmtunrell::restoreFromTray() {
     show();
     tray_->remove();
     trayTip_->stop();
+}
+
+// The notification area has gone with the icon in it: the window comes back as an ordinary
+// minimised window, in the taskbar, where the user finds it.
+void frmtunrell::trayHostGone() {
+    trayTip_->stop();
+    if (!isVisible()) showMinimized();
 }
 
 void frmtunrell::bringToFront() {
