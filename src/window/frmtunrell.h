@@ -125,6 +125,7 @@ private:
     TrayIcon* tray_ = nullptr;
     QTimer* trayTip_ = nullptr; // keeps the icon's tooltip up to date
     bool toldNoBrowser_ = false;
+    bool minimiseOnceShown_ = false; // back from a tray that has gone
     WindowFrame* frame_ = nullptr;
     // A link that has just been double-clicked: the release that ends the double click opens
     // nothing, the first click has opened the page.

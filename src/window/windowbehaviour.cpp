@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTimer>
+#include <QWindow>
 
 #include <utility>
 
@@ -47,9 +48,23 @@ void frmtunrell::restoreFromTray() {
 
 // The notification area has gone with the icon in it: the window comes back as an ordinary
 // minimised window, in the taskbar, where the user finds it.
+namespace {
+constexpr int MinimiseAfterShownMs = 300;
+} // namespace
+
 void frmtunrell::trayHostGone() {
     trayTip_->stop();
-    if (!isVisible()) showMinimized();
+    if (isVisible()) return;
+    // Minimised by the window manager rather than by the program, a window shown again is
+    // mapped as an ordinary one (KWin, Mutter): it is shown, and minimised once the window
+    // manager has put it on the screen.
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    minimiseOnceShown_ = true;
+    // Not activated: KWin brings an activated window back up after it was minimised.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    show();
+    setAttribute(Qt::WA_ShowWithoutActivating, false);
+    windowHandle()->installEventFilter(this);
 }
 
 void frmtunrell::bringToFront() {
@@ -84,6 +99,13 @@ void frmtunrell::lblfeedback_Click() {
 }
 
 bool frmtunrell::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == windowHandle() && event->type() == QEvent::Expose && minimiseOnceShown_ &&
+        windowHandle()->isExposed()) {
+        minimiseOnceShown_ = false;
+        // KWin, still taking the window on, let it stay up when minimised at once (seen on
+        // Plasma 5.27 about every second time); 300 ms later it never did.
+        QTimer::singleShot(MinimiseAfterShownMs, this, &QWidget::showMinimized);
+    }
     const bool link = watched == lblbbs || watched == lblfeedback;
     if (link && (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter)) {
         // A link the pointer has touched stays red.

@@ -4,7 +4,10 @@
 // 300 ms after a registration it reads the item's Title and ToolTip, says "title TITLE" and
 // "tooltip TITLE / TEXT", and calls the item's Activate, as a panel does on a click.
 // Lines on standard input change its host: "host-gone" unregisters it (the watcher stays, as
-// KDE's does when the panel ends), "host" registers it again. Says "ready" once it serves.
+// KDE's does when the panel ends), "host" registers it again. With --kded it stands for KDE's
+// pair: the watcher in kded (it owns org.kde.kded5 too and always says a host is registered)
+// and the panel's host, a name org.kde.StatusNotifierHost-PID that "host-gone" takes off the
+// bus and "host" puts back. Says "ready" once it serves.
 #include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
@@ -65,7 +68,7 @@ class Watcher : public QObject {
     Q_PROPERTY(int ProtocolVersion READ protocolVersion)
     Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
 public:
-    explicit Watcher(bool activate) : activate_(activate) {
+    Watcher(bool activate, bool kded) : activate_(activate), kded_(kded) {
         names_.setConnection(QDBusConnection::sessionBus());
         names_.setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
         connect(&names_, &QDBusServiceWatcher::serviceUnregistered, this,
@@ -79,6 +82,16 @@ public:
     QStringList items() const { return items_; }
 
     void setHost(bool registered) {
+        if (kded_) {
+            // kded's watcher says nothing: the panel's name comes and goes.
+            const QString name = QStringLiteral("org.kde.StatusNotifierHost-%1")
+                                     .arg(QCoreApplication::applicationPid());
+            if (registered)
+                QDBusConnection::sessionBus().registerService(name);
+            else
+                QDBusConnection::sessionBus().unregisterService(name);
+            return;
+        }
         host_ = registered;
         if (registered)
             emit StatusNotifierHostRegistered();
@@ -117,6 +130,7 @@ signals:
 
 private:
     bool activate_;
+    bool kded_;
     bool host_ = true;
     QStringList items_;
     QDBusServiceWatcher names_;
@@ -125,12 +139,15 @@ private:
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QDBusConnection bus = QDBusConnection::sessionBus();
-    Watcher watcher(!app.arguments().contains(QStringLiteral("--passive")));
+    const bool kded = app.arguments().contains(QStringLiteral("--kded"));
+    Watcher watcher(!app.arguments().contains(QStringLiteral("--passive")), kded);
     if (!bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), &watcher,
                             QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals |
                                 QDBusConnection::ExportAllProperties) ||
-        !bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")))
+        !bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")) ||
+        (kded && !bus.registerService(QStringLiteral("org.kde.kded5"))))
         return 1;
+    if (kded) watcher.setHost(true);
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QByteArray pending;
     QObject::connect(&input, &QSocketNotifier::activated, &watcher, [&] {

@@ -4,19 +4,20 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
 #include <QGuiApplication>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
 
 const QString Watcher = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString WatcherPath = QStringLiteral("/StatusNotifierWatcher");
+const QString Kded = QStringLiteral("org.kde.kded5");
+const QString HostPrefix = QStringLiteral("org.kde.StatusNotifierHost-");
 constexpr int WatcherAnswerMs = 1000;
 
 QDBusMessage hostRegisteredQuestion() {
@@ -53,6 +54,10 @@ TrayHosts::TrayHosts(QObject* parent) : QObject(parent) {
                 });
         bus.connect(Watcher, WatcherPath, Watcher, QStringLiteral("StatusNotifierHostUnregistered"),
                     this, SLOT(checkStatusNotifierHost()));
+        // A panel's host leaving the bus (KDE's watcher may not say so).
+        bus.connect(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                    QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameOwnerChanged"),
+                    this, SLOT(nameOwnerChanged(QString, QString, QString)));
     }
 
     if (QGuiApplication::platformName() != QLatin1String("xcb")) return;
@@ -82,27 +87,42 @@ TrayHosts::~TrayHosts() {
     if (x11_) xcb_disconnect(x11_);
 }
 
+// KDE's watcher lives in kded, apart from the panel (plasmashell) that shows the items, and
+// says a host is registered whether the panel runs or not: there the panel's host, which owns
+// a name org.kde.StatusNotifierHost-PID, must be on the bus too. Elsewhere (GNOME's extension,
+// XFCE's and LXQt's panels) the watcher is the host.
 bool TrayHosts::statusNotifierHost() const {
     const QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || !bus.interface()->isServiceRegistered(Watcher)) return false;
-    return saysHostRegistered(bus.call(hostRegisteredQuestion(), QDBus::Block, WatcherAnswerMs));
+    if (!bus.isConnected()) return false;
+    QDBusConnectionInterface* names = bus.interface();
+    const QString watcher = names->serviceOwner(Watcher);
+    if (watcher.isEmpty() ||
+        !saysHostRegistered(bus.call(hostRegisteredQuestion(), QDBus::Block, WatcherAnswerMs)))
+        return false;
+    if (watcher != names->serviceOwner(Kded).value()) return true;
+    const QStringList registered = names->registeredServiceNames();
+    return std::any_of(registered.begin(), registered.end(),
+                       [](const QString& name) { return name.startsWith(HostPrefix); });
 }
 
-// A host has left the watcher: the watcher says whether any is left.
+// A host has left: whether one is left decides.
 void TrayHosts::checkStatusNotifierHost() {
-    auto* answer = new QDBusPendingCallWatcher(
-        QDBusConnection::sessionBus().asyncCall(hostRegisteredQuestion(), WatcherAnswerMs), this);
-    connect(answer, &QDBusPendingCallWatcher::finished, this,
-            [this](QDBusPendingCallWatcher* call) {
-                call->deleteLater();
-                if (!saysHostRegistered(call->reply())) emit statusNotifierHostGone();
-            });
+    if (!statusNotifierHost()) emit statusNotifierHostGone();
+}
+
+void TrayHosts::nameOwnerChanged(const QString& name, const QString&, const QString& newOwner) {
+    if (newOwner.isEmpty() && name.startsWith(HostPrefix)) checkStatusNotifierHost();
 }
 
 bool TrayHosts::xembedTray() {
     if (!x11_) return false;
     readX11Events(); // what the server has said meanwhile
     return trayOwner_ != XCB_WINDOW_NONE;
+}
+
+bool TrayHosts::xembedTrayShows() {
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    return xembedTray() && (!bus.isConnected() || !bus.interface()->isServiceRegistered(Watcher));
 }
 
 // Reads who owns the tray selection now and asks to be told when that window goes. A window

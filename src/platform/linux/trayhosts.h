@@ -16,11 +16,15 @@ public:
     explicit TrayHosts(QObject* parent = nullptr);
     ~TrayHosts() override;
 
-    // Whether a watcher is on the bus and says a host is registered with it. Asks the watcher,
-    // for at most a second.
+    // Whether a watcher is on the bus and says a host is registered with it (on KDE, also
+    // whether the panel's host is on the bus). Asks the watcher, for at most a second.
     bool statusNotifierHost() const;
     // Whether the XEmbed tray selection has an owner now.
     bool xembedTray();
+    // Whether an XEmbed tray shows icons itself. Where a StatusNotifier watcher is on the bus,
+    // the tray is taken to hand its icons on to that watcher (KDE's xembedsniproxy, GNOME's
+    // AppIndicator extension): they show only while the watcher has a host.
+    bool xembedTrayShows();
 
 signals:
     // The watcher has left the bus (or another has taken its name), or its last host has gone.
@@ -30,6 +34,7 @@ signals:
 
 private slots:
     void checkStatusNotifierHost();
+    void nameOwnerChanged(const QString& name, const QString& oldOwner, const QString& newOwner);
 
 private:
     void watchTrayOwner();

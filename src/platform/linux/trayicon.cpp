@@ -50,7 +50,7 @@ TrayIcon::TrayIcon(const QIcon& icon, const QString& title, QObject* parent)
 TrayIcon::~TrayIcon() = default;
 
 bool TrayIcon::available() const {
-    return d_->hosts.statusNotifierHost() || d_->hosts.xembedTray();
+    return d_->hosts.statusNotifierHost() || d_->hosts.xembedTrayShows();
 }
 
 void TrayIcon::add(const QString& toolTip) {
@@ -58,7 +58,7 @@ void TrayIcon::add(const QString& toolTip) {
     d_->toolTip = toolTip;
     if (d_->hosts.statusNotifierHost() && d_->item.add(toolTip)) {
         d_->host = Host::StatusNotifier;
-    } else if (d_->hosts.xembedTray()) {
+    } else if (d_->hosts.xembedTrayShows()) {
         if (!d_->xembed) {
             d_->xembed = new QSystemTrayIcon(d_->icon, this);
             connect(d_->xembed, &QSystemTrayIcon::activated, this,
