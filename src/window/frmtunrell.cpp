@@ -74,6 +74,14 @@ frmtunrell::frmtunrell(const AppConfig& config, Platform& platform, QWidget* par
     tray_ = new TrayIcon(windowIcon(), VpnEntryName, this);
     connect(tray_, &TrayIcon::restoreRequested, this, &frmtunrell::restoreFromTray);
     connect(tray_, &TrayIcon::hostGone, this, &frmtunrell::trayHostGone);
+    // KWin, still taking on a window just shown, let it stay up when it was minimised at once
+    // (on Plasma 5.27 about every second time); 300 ms later it never did.
+    minimiseLater_ = new QTimer(this);
+    minimiseLater_->setSingleShot(true);
+    minimiseLater_->setInterval(300);
+    connect(minimiseLater_, &QTimer::timeout, this, [this] {
+        if (isVisible() && !isMinimized()) showMinimized();
+    });
     trayTip_ = new QTimer(this);
     trayTip_->setInterval(1000);
     connect(trayTip_, &QTimer::timeout, this, [this] { tray_->setToolTip(trayToolTip()); });

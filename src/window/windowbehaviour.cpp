@@ -40,6 +40,8 @@ void frmtunrell::Form_Resize() {
 }
 
 void frmtunrell::restoreFromTray() {
+    minimiseOnceShown_ = false;
+    minimiseLater_->stop();
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     tray_->remove();
@@ -48,10 +50,6 @@ void frmtunrell::restoreFromTray() {
 
 // The notification area has gone with the icon in it: the window comes back as an ordinary
 // minimised window, in the taskbar, where the user finds it.
-namespace {
-constexpr int MinimiseAfterShownMs = 300;
-} // namespace
-
 void frmtunrell::trayHostGone() {
     trayTip_->stop();
     if (isVisible()) return;
@@ -60,7 +58,7 @@ void frmtunrell::trayHostGone() {
     // manager has put it on the screen.
     setWindowState(windowState() & ~Qt::WindowMinimized);
     minimiseOnceShown_ = true;
-    // Not activated: KWin brings an activated window back up after it was minimised.
+    // Not activated: it is to be minimised, not to take the focus from the user's work.
     setAttribute(Qt::WA_ShowWithoutActivating);
     show();
     setAttribute(Qt::WA_ShowWithoutActivating, false);
@@ -102,9 +100,7 @@ bool frmtunrell::eventFilter(QObject* watched, QEvent* event) {
     if (watched == windowHandle() && event->type() == QEvent::Expose && minimiseOnceShown_ &&
         windowHandle()->isExposed()) {
         minimiseOnceShown_ = false;
-        // KWin, still taking the window on, let it stay up when minimised at once (seen on
-        // Plasma 5.27 about every second time); 300 ms later it never did.
-        QTimer::singleShot(MinimiseAfterShownMs, this, &QWidget::showMinimized);
+        minimiseLater_->start();
     }
     const bool link = watched == lblbbs || watched == lblfeedback;
     if (link && (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter)) {
