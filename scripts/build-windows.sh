@@ -37,6 +37,9 @@ cp /usr/share/qt6/translations/qtbase_zh_CN.qm "$stage/translations/"
 for runtime in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
     cp "$(x86_64-w64-mingw32-g++-posix -print-file-name="$runtime")" "$stage/"
 done
+# Qt's build and mingw's runtime keep their symbol tables; the installed copies go without
+# (libstdc++ alone shrinks from 23 MB to 2).
+x86_64-w64-mingw32-strip --strip-unneeded "$stage"/*.dll "$stage"/plugins/*/*.dll
 printf '[Paths]\nPrefix = .\nPlugins = plugins\nTranslations = translations\n' >"$stage/qt.conf"
 cp packaging/copyright "$stage/licenses/MiravonVPN.txt"
 for license in LGPL-3.0-only GPL-3.0-only GPL-2.0-only; do

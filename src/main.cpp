@@ -15,6 +15,10 @@
 int main(int argc, char* argv[]) {
     // Before Qt's first question to D-Bus, which comes with the application object.
     keepOffUnreachableSessionBus();
+    // The program's name is the one of its files, its desktop entry and its X11 window class
+    // (which X defines as Latin-1); people read the window's title. No display name: Qt would
+    // append it to every window's title, the question boxes' own titles too.
+    QCoreApplication::setApplicationName(QStringLiteral("miravon-vpn"));
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("miravon-vpn"));
     // The log stays in the window unless asked for: it holds the public address and the

@@ -24,7 +24,7 @@ private slots:
     void trayFallsBack() {
         Connector c;
         QVERIFY(QTest::qWaitForWindowExposed(&c.window));
-        QVERIFY(!TrayIcon::available());
+        QVERIFY(!c.window.findChild<TrayIcon*>()->available());
         c.window.showMinimized();
         QTest::qWait(300);
         QVERIFY(!c.window.findChild<TrayIcon*>()->shown());

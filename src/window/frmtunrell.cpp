@@ -60,10 +60,6 @@ frmtunrell::frmtunrell(const AppConfig& config, Platform& platform, QWidget* par
     : QMainWindow(parent), config_(config), platform_(platform) {
     setObjectName(QStringLiteral("frmtunrell"));
     setWindowTitle(VpnEntryName);
-    // The program is known by its window's title, which becomes its display name too. Qt names
-    // the tray's StatusNotifier item (its Title, by which panels list it) and the program in the
-    // accessibility tree after it; the desktop entry and the files go by "miravon-vpn".
-    QCoreApplication::setApplicationName(windowTitle());
     // Only the confirmed exit ends the program: hidden in the tray, the window is not the last
     // one open when a question box closes.
     QGuiApplication::setQuitOnLastWindowClosed(false);
@@ -74,8 +70,18 @@ frmtunrell::frmtunrell(const AppConfig& config, Platform& platform, QWidget* par
     setFixedSize(OuterSize);
     frame_ = new WindowFrame(this);
     connect(frame_, &WindowFrame::changed, this, &frmtunrell::fitIntoFrame);
-    tray_ = new TrayIcon(windowIcon(), this);
+    // Panels that list the tray's items list it by the window's title.
+    tray_ = new TrayIcon(windowIcon(), VpnEntryName, this);
     connect(tray_, &TrayIcon::restoreRequested, this, &frmtunrell::restoreFromTray);
+    connect(tray_, &TrayIcon::hostGone, this, &frmtunrell::trayHostGone);
+    // KWin, still taking on a window just shown, let it stay up when it was minimised at once
+    // (on Plasma 5.27 about every second time); 300 ms later it never did.
+    minimiseLater_ = new QTimer(this);
+    minimiseLater_->setSingleShot(true);
+    minimiseLater_->setInterval(300);
+    connect(minimiseLater_, &QTimer::timeout, this, [this] {
+        if (isVisible() && !isMinimized()) showMinimized();
+    });
     trayTip_ = new QTimer(this);
     trayTip_->setInterval(1000);
     connect(trayTip_, &QTimer::timeout, this, [this] { tray_->setToolTip(trayToolTip()); });

@@ -104,6 +104,7 @@ private:
     void Form_Resize();
     void fitIntoFrame();
     void restoreFromTray();
+    void trayHostGone();
     QString trayToolTip() const;
     void openLink(const QString& path);
     void StartPagePrompt(PromptForm form);
@@ -124,6 +125,8 @@ private:
     TrayIcon* tray_ = nullptr;
     QTimer* trayTip_ = nullptr; // keeps the icon's tooltip up to date
     bool toldNoBrowser_ = false;
+    bool minimiseOnceShown_ = false;  // back from a tray that has gone
+    QTimer* minimiseLater_ = nullptr; // minimises it once the window manager has it
     WindowFrame* frame_ = nullptr;
     // A link that has just been double-clicked: the release that ends the double click opens
     // nothing, the first click has opened the page.

@@ -41,6 +41,9 @@ void frmtunrell::Form_Load() {
         StartPagePrompt(PromptForm::Startup);
         Command2->setEnabled(false);
         M_clock->setEnabled(false);
+        // While the first answer is on its way, the system makes the window, still hidden:
+        // the slowest part of showing it, done during a wait instead of after the last one.
+        QTimer::singleShot(0, this, [this] { winId(); });
         waitingFor(QStringLiteral("正在检查软件版本,请稍候......"));
         CheckForUpdate(config_.siteUrl,
                        runningVersionText(config_.versionMajor, config_.versionMinor), platform_,

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QTimer>
+#include <QWindow>
 
 #include <utility>
 
@@ -28,8 +29,9 @@ void frmtunrell::changeEvent(QEvent* event) {
 
 // Minimised, the window leaves the taskbar for an icon in the notification area. Without a
 // notification area it stays an ordinary minimised window: hidden, it could not come back.
+// Whether there is one is asked at each minimise, so one that has come since is used.
 void frmtunrell::Form_Resize() {
-    if (!isMinimized() || !TrayIcon::available() || tray_->shown()) return;
+    if (!isMinimized() || tray_->shown() || !tray_->available()) return;
     tray_->add(trayToolTip());
     trayTip_->start();
     QTimer::singleShot(0, this, [this] {
@@ -38,10 +40,29 @@ void frmtunrell::Form_Resize() {
 }
 
 void frmtunrell::restoreFromTray() {
+    minimiseOnceShown_ = false;
+    minimiseLater_->stop();
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     tray_->remove();
     trayTip_->stop();
+}
+
+// The notification area has gone with the icon in it: the window comes back as an ordinary
+// minimised window, in the taskbar, where the user finds it.
+void frmtunrell::trayHostGone() {
+    trayTip_->stop();
+    if (isVisible()) return;
+    // Minimised by the window manager rather than by the program, a window shown again is
+    // mapped as an ordinary one (KWin, Mutter): it is shown, and minimised once the window
+    // manager has put it on the screen.
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    minimiseOnceShown_ = true;
+    // Not activated: it is to be minimised, not to take the focus from the user's work.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    show();
+    setAttribute(Qt::WA_ShowWithoutActivating, false);
+    windowHandle()->installEventFilter(this);
 }
 
 void frmtunrell::bringToFront() {
@@ -76,6 +97,11 @@ void frmtunrell::lblfeedback_Click() {
 }
 
 bool frmtunrell::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == windowHandle() && event->type() == QEvent::Expose && minimiseOnceShown_ &&
+        windowHandle()->isExposed()) {
+        minimiseOnceShown_ = false;
+        minimiseLater_->start();
+    }
     const bool link = watched == lblbbs || watched == lblfeedback;
     if (link && (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter)) {
         // A link the pointer has touched stays red.

@@ -54,6 +54,16 @@ template <typename Record> std::vector<Record> recordCopy(const QByteArray& byte
     return copy;
 }
 
+// Remote access is loaded when an entry is first written, not at every start: rasapi32 brings
+// a good part of Windows' networking libraries with it. Only the system folder's copy is
+// taken. Without the library or the function, the call fails as a refused write would.
+template <typename Function> Function* rasFunction(const char* name) {
+    static const HMODULE ras =
+        LoadLibraryExW(L"rasapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return ras ? reinterpret_cast<Function*>(reinterpret_cast<void*>(GetProcAddress(ras, name)))
+               : nullptr;
+}
+
 class WindowsPlatform final : public SystemPlatform {
 public:
     // The command line goes to the program as it is (its own rules split it); the program is
@@ -78,15 +88,18 @@ public:
 
     // Into the user's default phonebook (no phonebook path), the entry's name in ANSI.
     bool setEntryProperties(const QString& entryName, const QByteArray& rasEntry) override {
+        const auto set = rasFunction<decltype(RasSetEntryPropertiesA)>("RasSetEntryPropertiesA");
+        if (!set) return false;
         auto record = recordCopy<RASENTRYA>(rasEntry);
-        return RasSetEntryPropertiesA(nullptr, toAnsi(entryName).constData(), record.data(),
-                                      DWORD(rasEntry.size()), nullptr, 0) == 0;
+        return set(nullptr, toAnsi(entryName).constData(), record.data(), DWORD(rasEntry.size()),
+                   nullptr, 0) == 0;
     }
 
     bool setCredentials(const QString& entryName, const QByteArray& rasCredentials) override {
+        const auto set = rasFunction<decltype(RasSetCredentialsA)>("RasSetCredentialsA");
+        if (!set) return false;
         auto record = recordCopy<RASCREDENTIALSA>(rasCredentials);
-        return RasSetCredentialsA(nullptr, toAnsi(entryName).constData(), record.data(),
-                                  FALSE) == 0;
+        return set(nullptr, toAnsi(entryName).constData(), record.data(), FALSE) == 0;
     }
 
     void closeWindowsTitled(const QString& title) override {
