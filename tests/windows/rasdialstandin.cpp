@@ -47,7 +47,7 @@ std::vector<std::string> commandArguments() {
 }
 
 // "rasdial ENTRY USER *": one line of standard input, in the ANSI code page.
-bool readPassword(std::string* password) {
+bool readPassword(Password* password) {
     std::string line;
     for (int c; (c = std::getchar()) != EOF && c != '\n';) {
         if (line.size() == MaxPasswordBytes + 1) {
@@ -61,8 +61,12 @@ bool readPassword(std::string* password) {
         note("the password is too long");
         return false;
     }
-    *password = standin::narrow(standin::widen(line, CP_ACP), CP_UTF8);
-    return true;
+    std::string text = standin::narrow(standin::widen(line, CP_ACP), CP_UTF8);
+    wipeString(line);
+    const bool fits = password->assign(text);
+    wipeString(text);
+    if (!fits) note("the password is too long");
+    return fits;
 }
 
 std::uint32_t number(const std::string& record, const ras::Field& field) {
@@ -137,12 +141,12 @@ int list() {
     return finish(Success);
 }
 
-int dial(Command command) {
+int dial(Command& command) {
     if (command.passwordOnInput && !readPassword(&command.password)) return exitStatus(Usage);
     LinkRequest request;
     if (const int code = recordedRequest(command.entry, &request)) return finish(code);
     request.user = command.user;
-    request.password = command.password;
+    request.password = std::move(command.password);
     const char* site = simulator();
     if (!site) return notSimulated();
     if (!isSimulatorAddress(site)) {
@@ -167,7 +171,7 @@ int hangUp(const Command& command) {
 int main() {
     // A console shows the UTF-8 of the messages (the entry's name) as it is.
     SetConsoleOutputCP(CP_UTF8);
-    const Command command = parseArguments(commandArguments());
+    Command command = parseArguments(commandArguments());
     switch (command.action) {
     case Action::List:
         return list();

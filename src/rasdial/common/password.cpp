@@ -4,6 +4,18 @@
 
 namespace rasdial {
 
+namespace {
+
+// Through a volatile pointer, so that no compiler drops the stores as dead (the bytes are
+// about to be freed or reused).
+void wipeBytes(void* bytes, std::size_t size) {
+    auto* at = static_cast<volatile unsigned char*>(bytes);
+    while (size--)
+        *at++ = 0;
+}
+
+} // namespace
+
 Password::Password(Password&& other) noexcept {
     assign(other.view());
     other.wipe();
@@ -38,13 +50,13 @@ void Password::pop_back() {
 }
 
 void Password::wipe() {
-    explicit_bzero(bytes_, sizeof bytes_);
+    wipeBytes(bytes_, sizeof bytes_);
     size_ = 0;
 }
 
 void wipeString(std::string& text) {
     // capacity() bytes and the terminator: the local buffer of a short string as well.
-    explicit_bzero(text.data(), text.capacity());
+    wipeBytes(text.data(), text.capacity());
     text.clear();
 }
 
