@@ -193,6 +193,13 @@ click_icon() { # click_icon BUTTON
     sleep 0.3 # the shell takes a click on an icon only once the pointer has entered it
     xdotool click "$1"
 }
+# A left click that should bring the window back. gnome-shell now and then lets one go by (seen
+# once in about four runs under load, after the right click's checks): a second click follows
+# after a second, as a user would give it.
+click_to_restore() {
+    click_icon 1
+    within 1 restored >/dev/null || click_icon 1
+}
 start_connector() {
     start connector miravon-vpn
     check "the window shows" 60 find_window
@@ -234,7 +241,7 @@ click_icon 3
 check "a right click on the icon: nothing shows" 2 nothing_new
 call_item ContextMenu
 check "ContextMenu over D-Bus: nothing shows" 2 nothing_new
-click_icon 1
+click_to_restore
 check "a click on the icon: window back" 5 restored
 shot kde-clicked
 minimise
@@ -292,7 +299,7 @@ app_name() {
 }
 named_by_entry() { app_name | grep -q '"MiravonVPN网络连接器"'; }
 check "top bar names the desktop entry" 5 named_by_entry
-app_name
+echo "       the top bar's name: $(app_name)"
 shot gnome-window
 minimise
 check "no tray: an ordinary minimise, listed" 5 back_minimised
@@ -318,8 +325,9 @@ shot gnome-right-click # the shell draws its menus itself: a look shows whether 
 call_item ContextMenu
 check "ContextMenu over D-Bus: nothing shows" 2 nothing_new
 xdotool mousemove 640 400 # off the icon, as a user's pointer would have moved on
+xdotool key Escape # the shell holds the icon pressed after a right click (a menu of its own, empty)
 sleep 0.5
-click_icon 1
+click_to_restore
 check "a click on the icon: window back" 5 restored
 shot gnome-clicked
 minimise
