@@ -11,6 +11,8 @@
 #include <QSystemTrayIcon>
 #include <QVariantMap>
 
+#include <memory>
+
 namespace {
 
 enum class Host { None, StatusNotifier, XEmbed };
@@ -18,8 +20,8 @@ enum class Host { None, StatusNotifier, XEmbed };
 } // namespace
 
 struct TrayIcon::Parts {
+    TrayIcon* owner;
     QIcon icon;
-    TrayHosts hosts;
     StatusNotifierItem item;
     // Made only for an XEmbed tray, and only when no StatusNotifier host is there: Qt decides
     // once per program, at its first icon, whether its icons go to a StatusNotifier host.
@@ -27,38 +29,50 @@ struct TrayIcon::Parts {
     Host host = Host::None;
     QString toolTip;
 
-    Parts(const QIcon& icon, const QString& title)
-        : icon(icon), item(icon, QStringLiteral("miravon-vpn"), title) {}
+    Parts(TrayIcon* owner, const QIcon& icon, const QString& title)
+        : owner(owner), icon(icon), item(icon, QStringLiteral("miravon-vpn"), title) {}
+
+    // The trays are watched from the first minimise on (a second X connection and the bus's
+    // signals): at start-up nothing asks yet.
+    TrayHosts& hosts() {
+        if (watched) return *watched;
+        watched = std::make_unique<TrayHosts>();
+        connect(watched.get(), &TrayHosts::statusNotifierHostGone, owner, [this] {
+            if (host == Host::StatusNotifier) hostWent();
+        });
+        // Another tray taking over the selection gets Qt's icon by itself.
+        connect(watched.get(), &TrayHosts::xembedTrayChanged, owner, [this] {
+            if (host == Host::XEmbed && !watched->xembedTray()) hostWent();
+        });
+        return *watched;
+    }
+
+private:
+    void hostWent() {
+        owner->remove();
+        emit owner->hostGone();
+    }
+
+    std::unique_ptr<TrayHosts> watched;
 };
 
 TrayIcon::TrayIcon(const QIcon& icon, const QString& title, QObject* parent)
-    : QObject(parent), d_(new Parts(icon, title)) {
+    : QObject(parent), d_(new Parts(this, icon, title)) {
     connect(&d_->item, &StatusNotifierItem::activated, this, &TrayIcon::restoreRequested);
-    connect(&d_->hosts, &TrayHosts::statusNotifierHostGone, this, [this] {
-        if (d_->host != Host::StatusNotifier) return;
-        remove();
-        emit hostGone();
-    });
-    // Another tray taking over the selection gets Qt's icon by itself.
-    connect(&d_->hosts, &TrayHosts::xembedTrayChanged, this, [this] {
-        if (d_->host != Host::XEmbed || d_->hosts.xembedTray()) return;
-        remove();
-        emit hostGone();
-    });
 }
 
 TrayIcon::~TrayIcon() = default;
 
 bool TrayIcon::available() const {
-    return d_->hosts.statusNotifierHost() || d_->hosts.xembedTrayShows();
+    return d_->hosts().statusNotifierHost() || d_->hosts().xembedTrayShows();
 }
 
 void TrayIcon::add(const QString& toolTip) {
     if (shown()) return;
     d_->toolTip = toolTip;
-    if (d_->hosts.statusNotifierHost() && d_->item.add(toolTip)) {
+    if (d_->hosts().statusNotifierHost() && d_->item.add(toolTip)) {
         d_->host = Host::StatusNotifier;
-    } else if (d_->hosts.xembedTrayShows()) {
+    } else if (d_->hosts().xembedTrayShows()) {
         if (!d_->xembed) {
             d_->xembed = new QSystemTrayIcon(d_->icon, this);
             connect(d_->xembed, &QSystemTrayIcon::activated, this,
