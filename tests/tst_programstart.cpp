@@ -45,6 +45,14 @@ bool busStartedForDisplay() {
 
 // The program beside a stand-in dial tool, which it prefers to one on the path, with a home of
 // its own; it runs until stop().
+// The first shown window whose name matches the pattern, or 0.
+xcb_window_t shownWindow(const QString& pattern) {
+    QProcess search;
+    search.start("xdotool", {"search", "--onlyvisible", "--name", pattern});
+    if (!search.waitForFinished(5000) || search.exitCode() != 0) return 0;
+    return search.readAllStandardOutput().split('\n').value(0).toUInt();
+}
+
 struct Program {
     QTemporaryDir dir;
     QProcess process;
@@ -66,11 +74,7 @@ struct Program {
     }
     // Whether its window is on the screen. Start-up shows it right before a log line: once it is
     // there, start-up has logged.
-    static bool windowShown() {
-        QProcess search;
-        search.start("xdotool", {"search", "--onlyvisible", "--name", "^MiravonVPN网络连接器$"});
-        return search.waitForFinished(5000) && search.exitCode() == 0;
-    }
+    static bool windowShown() { return shownWindow(QStringLiteral("^MiravonVPN网络连接器$")) != 0; }
     // Ends it as a session does (SIGTERM, handled in its event loop) and gives its standard
     // error.
     QByteArray stop() {
@@ -122,14 +126,6 @@ void askToClose(xcb_window_t window) {
     xcb_disconnect(c);
 }
 
-// The first shown window whose name matches the pattern, or 0.
-xcb_window_t shownWindow(const QString& pattern) {
-    QProcess search;
-    search.start("xdotool", {"search", "--onlyvisible", "--name", pattern});
-    if (!search.waitForFinished(5000) || search.exitCode() != 0) return 0;
-    return search.readAllStandardOutput().split('\n').value(0).toUInt();
-}
-
 // The value of a key of the desktop entry's main group.
 QString desktopEntryValue(const QString& key) {
     QFile entry(QStringLiteral(DESKTOP_ENTRY));
@@ -176,10 +172,7 @@ private slots:
         Program program;
         QVERIFY(program.start({}, QProcessEnvironment::systemEnvironment()));
         QTRY_VERIFY_WITH_TIMEOUT(Program::windowShown(), 15000);
-        QProcess search;
-        search.start("xdotool", {"search", "--onlyvisible", "--name", "^MiravonVPN网络连接器$"});
-        QVERIFY(search.waitForFinished(5000));
-        const xcb_window_t window = search.readAllStandardOutput().trimmed().toUInt();
+        const xcb_window_t window = shownWindow(QStringLiteral("^MiravonVPN网络连接器$"));
         QVERIFY(window != 0);
         const QByteArray windowClass = windowProperty(window, "WM_CLASS");
         QCOMPARE(windowClass, QByteArray("miravon-vpn\0miravon-vpn\0", 24));
@@ -192,9 +185,8 @@ private slots:
         // (Asked again while no box shows: one asked the moment the window appears, during a
         // start-up that waits on the network, is now and then not answered.)
         xcb_window_t box = 0;
-        QTRY_VERIFY_WITH_TIMEOUT((box = shownWindow(QStringLiteral("^退出提示"))) ||
-                                     (askToClose(window), false),
-                                 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (box = shownWindow(QStringLiteral("^退出提示"))) || (askToClose(window), false), 5000);
         QCOMPARE(QString::fromUtf8(windowProperty(box, "_NET_WM_NAME")), QString("退出提示"));
         program.stop();
         QCOMPARE(program.process.exitCode(), 0);
