@@ -43,3 +43,11 @@ dwRedialPause=$4
 szLocalPhoneNumber=$2
 EOF
 }
+# after_lookup SITE_LOG: until the site has served the connector one more look at the lookup
+# page. A link ended right then is ended between two looks of the drop watch: a look caught
+# mid-way by the end of the link would wait out its 20 s limit instead.
+after_lookup() {
+    local served
+    served=$(grep -c 'GET /ip2city.asp' "$1")
+    waitfor 10 bash -c "[ \$(grep -c 'GET /ip2city.asp' '$1') -gt $served ]"
+}

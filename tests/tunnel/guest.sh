@@ -316,7 +316,7 @@ connector "$out/connector2.log"
 waitfor 60 logged "$out/connector2.log" "成功获取服务器信息" && sleep 1
 click 206 119
 if waitfor 60 logged "$out/connector2.log" "连接成功."; then
-    sleep 2
+    after_lookup /tmp/site.log
     dropped=$(now)
     pkill -TERM -x pppd -P "$(pgrep -d, -x pptpctrl)" # the server ends the link
     waitfor 30 bash -c "ip netns exec cli curl -s --max-time 2 http://198.51.100.80:8660/ip2city.asp | iconv -f gbk | grep -qF '[192.0.2.2]'"

@@ -888,6 +888,7 @@ check "road: the tunnel's address is logged ($address)" bash -c "[ -n '$address'
 sleep 2
 x xwd -root -silent -out "$out/connected.xwd"
 check "road: the password showed in no command line, environment or file" password_unseen
+after_lookup /run/site.log
 dropped=$(now)
 kill -TERM $(server_pppd) # the server ends the link
 waitfor 30 bash -c "curl -s --max-time 2 http://198.51.100.80:8660/ip2city.asp | iconv -f gbk | grep -qF '[192.0.2.2]'"
