@@ -183,19 +183,27 @@ private slots:
         QCOMPARE(told.size(), ends ? 1 : 0);
     }
 
-    // The user's one connector: a pipe named after the user and the session.
+    // The user's one connector, under a name of the user and the session: later starts reach
+    // it and end; once it has gone (crashed too: the names go with its handles), the next
+    // start runs.
     void oneConnectorPerUser() {
         const QString name = defaultInstanceName();
         QVERIFY2(QRegularExpression(QStringLiteral("^miravon-vpn-S-1-5-[0-9-]+-[0-9]+$"))
                      .match(name)
                      .hasMatch(),
                  qPrintable(name));
-        SingleInstance first(name);
-        QSignalSpy toFront(&first, &SingleInstance::activationRequested);
-        QVERIFY(first.claim());
-        SingleInstance later(name);
-        QVERIFY(!later.claim());
-        QTRY_COMPARE(toFront.size(), 1);
+        {
+            SingleInstance first(name);
+            QSignalSpy toFront(&first, &SingleInstance::activationRequested);
+            QVERIFY(first.claim());
+            for (int start = 1; start <= 2; ++start) {
+                SingleInstance later(name);
+                QVERIFY(!later.claim());
+                QTRY_COMPARE(toFront.size(), start);
+            }
+        }
+        SingleInstance next(name);
+        QVERIFY(next.claim());
     }
 };
 

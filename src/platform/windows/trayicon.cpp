@@ -4,18 +4,14 @@
 
 #include <QSystemTrayIcon>
 
+// Qt's icon is made at the first minimise: nothing of it is needed before.
 struct TrayIcon::Parts {
-    QSystemTrayIcon icon;
+    QIcon image;
+    std::unique_ptr<QSystemTrayIcon> icon;
 };
 
 TrayIcon::TrayIcon(const QIcon& icon, const QString&, QObject* parent)
-    : QObject(parent), d_(new Parts) {
-    d_->icon.setIcon(icon);
-    connect(&d_->icon, &QSystemTrayIcon::activated, this,
-            [this](QSystemTrayIcon::ActivationReason why) {
-                if (why == QSystemTrayIcon::DoubleClick) emit restoreRequested();
-            });
-}
+    : QObject(parent), d_(new Parts{icon, nullptr}) {}
 
 TrayIcon::~TrayIcon() = default;
 
@@ -24,30 +20,37 @@ bool TrayIcon::available() const {
 }
 
 void TrayIcon::add(const QString& toolTip) {
-    d_->icon.setToolTip(toolTip);
-    d_->icon.show();
+    if (!d_->icon) {
+        d_->icon = std::make_unique<QSystemTrayIcon>(d_->image);
+        connect(d_->icon.get(), &QSystemTrayIcon::activated, this,
+                [this](QSystemTrayIcon::ActivationReason why) {
+                    if (why == QSystemTrayIcon::DoubleClick) emit restoreRequested();
+                });
+    }
+    d_->icon->setToolTip(toolTip);
+    d_->icon->show();
 }
 
 void TrayIcon::remove() {
-    d_->icon.hide();
+    if (d_->icon) d_->icon->hide();
 }
 
 bool TrayIcon::shown() const {
-    return d_->icon.isVisible();
+    return d_->icon && d_->icon->isVisible();
 }
 
 QRect TrayIcon::geometry() const {
-    return d_->icon.geometry();
+    return d_->icon ? d_->icon->geometry() : QRect();
 }
 
 QString TrayIcon::toolTip() const {
-    return d_->icon.toolTip();
+    return d_->icon ? d_->icon->toolTip() : QString();
 }
 
 void TrayIcon::setToolTip(const QString& toolTip) {
-    d_->icon.setToolTip(toolTip);
+    if (d_->icon) d_->icon->setToolTip(toolTip);
 }
 
 void TrayIcon::notify(const QString& title, const QString& text) {
-    d_->icon.showMessage(title, text, d_->icon.icon());
+    if (d_->icon) d_->icon->showMessage(title, text, d_->image);
 }

@@ -1,9 +1,12 @@
+// On Linux the first start listens on a local socket in the user's runtime folder; a later
+// start's connection is its request to come to the front.
 #include "platform/singleinstance.h"
 
 #include "platform/instancename.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 
@@ -15,10 +18,21 @@ constexpr int AnswerMs = 2000;
 
 } // namespace
 
+struct SingleInstance::Parts {
+    QLocalServer server;
+};
+
 SingleInstance::SingleInstance(const QString& socketPath, QObject* parent)
-    : QObject(parent), socketPath_(socketPath) {
-    connect(&server_, &QLocalServer::newConnection, this, &SingleInstance::answerWaitingStarts);
+    : QObject(parent), socketPath_(socketPath), d_(new Parts) {
+    connect(&d_->server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* start = d_->server.nextPendingConnection()) {
+            start->deleteLater();
+            emit activationRequested();
+        }
+    });
 }
+
+SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::defaultSocketPath() {
     return defaultInstanceName();
@@ -28,12 +42,7 @@ bool SingleInstance::claim() {
     // Two starts at the same moment must not both find the socket dead and both take it
     // over: the check and the take-over happen under a lock. A lock left by a crashed start
     // is broken, since its process is gone.
-    // The lock file lies beside a socket that is a file; a pipe's lock in the user's temporary
-    // folder.
-    const QString lockPath = QFileInfo(socketPath_).isAbsolute()
-                                 ? socketPath_ + QStringLiteral(".lock")
-                                 : QDir::tempPath() + u'/' + socketPath_ + QStringLiteral(".lock");
-    QLockFile lock(lockPath);
+    QLockFile lock(socketPath_ + QStringLiteral(".lock"));
     lock.setStaleLockTime(0);
     lock.tryLock(AnswerMs);
 
@@ -42,15 +51,8 @@ bool SingleInstance::claim() {
     if (running.waitForConnected(AnswerMs)) return false; // the connection is the request
     // Nobody answers: whatever lies at the path is left from a run that ended badly.
     QLocalServer::removeServer(socketPath_);
-    server_.setSocketOptions(QLocalServer::UserAccessOption);
+    d_->server.setSocketOptions(QLocalServer::UserAccessOption);
     // Not being reachable is no reason not to run.
-    server_.listen(socketPath_);
+    d_->server.listen(socketPath_);
     return true;
-}
-
-void SingleInstance::answerWaitingStarts() {
-    while (QLocalSocket* start = server_.nextPendingConnection()) {
-        start->deleteLater();
-        emit activationRequested();
-    }
 }
