@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/instancename.h"
+
 #include <QObject>
 #include <QString>
 
@@ -18,7 +20,7 @@ public:
 
     // The user's own: on Linux in the user's private runtime folder ($XDG_RUNTIME_DIR); on
     // Windows a name made of the user and the logon session.
-    static QString defaultSocketPath();
+    static QString defaultSocketPath() { return defaultInstanceName(); }
 
     // True when no other instance runs: this one now answers later starts. False when another
     // instance was reached and asked to come to the front; this one should then end. What an

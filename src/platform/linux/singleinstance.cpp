@@ -2,10 +2,6 @@
 // start's connection is its request to come to the front.
 #include "platform/singleinstance.h"
 
-#include "platform/instancename.h"
-
-#include <QDir>
-#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
@@ -33,10 +29,6 @@ SingleInstance::SingleInstance(const QString& socketPath, QObject* parent)
 }
 
 SingleInstance::~SingleInstance() = default;
-
-QString SingleInstance::defaultSocketPath() {
-    return defaultInstanceName();
-}
 
 bool SingleInstance::claim() {
     // Two starts at the same moment must not both find the socket dead and both take it

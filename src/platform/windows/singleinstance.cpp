@@ -1,11 +1,9 @@
-// On Windows the running connector holds a mutex named after the user and the logon session;
-// a later start finds the name taken, sets the event of the same stem that the running one
-// waits on, and ends. Both live in the session's own namespace ("Local\") with the default
-// access of their creator (the user and the system alone), and go with their last handle:
-// a connector that crashed leaves nothing behind.
+// On Windows the running connector holds an event named after the user and the logon session,
+// and waits on it; a later start finds the name taken, sets the event, and ends. The event
+// lives in the session's own namespace ("Local\") with the default access of its creator (the
+// user and the system alone), and goes with its last handle: a connector that crashed leaves
+// nothing behind.
 #include "platform/singleinstance.h"
-
-#include "platform/instancename.h"
 
 #include <QWinEventNotifier>
 
@@ -14,14 +12,12 @@
 #include <string>
 
 struct SingleInstance::Parts {
-    HANDLE toFront = nullptr; // set by later starts
-    HANDLE running = nullptr; // held while this instance runs
+    HANDLE toFront = nullptr; // held while this instance runs, set by later starts
     QWinEventNotifier notifier;
 
     ~Parts() {
         notifier.setEnabled(false);
-        for (HANDLE handle : {toFront, running})
-            if (handle) CloseHandle(handle);
+        if (toFront) CloseHandle(toFront);
     }
 };
 
@@ -33,24 +29,18 @@ SingleInstance::SingleInstance(const QString& socketPath, QObject* parent)
 
 SingleInstance::~SingleInstance() = default;
 
-QString SingleInstance::defaultSocketPath() {
-    return defaultInstanceName();
-}
-
 bool SingleInstance::claim() {
-    const std::wstring stem = L"Local\\" + socketPath_.toStdWString();
-    // The event before the mutex, so that whoever holds the mutex can be reached. An
+    // Made or opened in one step, so two starts at once cannot both find the name free. An
     // auto-reset event: a request made while the running one is still starting waits for it.
-    d_->toFront = CreateEventW(nullptr, FALSE, FALSE, (stem + L"-front").c_str());
-    d_->running = CreateMutexW(nullptr, FALSE, (stem + L"-running").c_str());
-    if (d_->running && GetLastError() == ERROR_ALREADY_EXISTS) {
-        if (d_->toFront) SetEvent(d_->toFront);
+    const std::wstring name = L"Local\\" + socketPath_.toStdWString() + L"-front";
+    d_->toFront = CreateEventW(nullptr, FALSE, FALSE, name.c_str());
+    // Not being reachable is no reason not to run.
+    if (!d_->toFront) return true;
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        SetEvent(d_->toFront);
         return false;
     }
-    // Not being reachable is no reason not to run.
-    if (d_->toFront) {
-        d_->notifier.setHandle(d_->toFront);
-        d_->notifier.setEnabled(true);
-    }
+    d_->notifier.setHandle(d_->toFront);
+    d_->notifier.setEnabled(true);
     return true;
 }
