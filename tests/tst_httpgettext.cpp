@@ -11,6 +11,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
+#include <optional>
+
 namespace {
 
 struct Timed {
@@ -279,6 +282,52 @@ private slots:
         QTimer::singleShot(100, [&] { inner = HttpGetText(server.url("/inner"), QString(), 3); });
         QCOMPARE(HttpGetText(server.url("/outer"), QString(), 1), QString("outer"));
         QCOMPARE(inner, QString("inner"));
+    }
+
+    // An answer sent for ahead is taken once, by the first plain fetch of its address, if it
+    // is fresh; any other fetch sends a GET of its own.
+    void fetchesAhead_data() {
+        QTest::addColumn<int>("answerDelay"); // before the page answers
+        QTest::addColumn<int>("fetchAfter");  // from the GET sent ahead to the fetch
+        QTest::addColumn<QString>("cookie");
+        QTest::addColumn<bool>("aheadGone"); // the object has ended before the fetch
+        QTest::addColumn<QStringList>("texts");   // of two fetches in a row
+        QTest::addColumn<int>("hits");
+        QTest::newRow("taken once") << 0 << 100 << "" << false << QStringList{"1", "2"} << 2;
+        QTest::newRow("still on its way") << 300 << 0 << "" << false << QStringList{"1", "2"} << 2;
+        QTest::newRow("stale, read again") << 0 << 400 << "" << false << QStringList{"2", "3"} << 3;
+        QTest::newRow("with a cookie") << 0 << 100 << "c=1" << false << QStringList{"2", "3"} << 3;
+        QTest::newRow("after its end") << 0 << 100 << "" << true << QStringList{"2", "3"} << 3;
+    }
+    void fetchesAhead() {
+        QFETCH(int, answerDelay);
+        QFETCH(int, fetchAfter);
+        QFETCH(QString, cookie);
+        QFETCH(bool, aheadGone);
+        TestServer server;
+        auto count = std::make_shared<std::atomic<int>>(0);
+        server.route("/page", [=](const httplib::Request&, httplib::Response& response) {
+            const int n = ++*count;
+            if (n == 1) std::this_thread::sleep_for(std::chrono::milliseconds(answerDelay));
+            response.set_content(std::to_string(n), "text/plain");
+        });
+        std::optional<FetchesAhead> ahead;
+        ahead.emplace(QList<FetchesAhead::Fetch>{{server.url("/page"), 5}}, 250);
+        QTest::qWait(fetchAfter);
+        if (aheadGone) {
+            QTRY_COMPARE(server.hits("/page"), 1);
+            ahead.reset();
+        }
+        QStringList texts;
+        for (int i = 0; i < 2; ++i)
+            texts << HttpGetText(server.url("/page"), cookie, 5);
+        QTEST(texts, "texts");
+        QTEST(server.hits("/page"), "hits");
+        // Sent ahead or not, a GET is the same plain one.
+        for (const httplib::Headers& headers : server.requests("/page")) {
+            QVERIFY(headers.count("If-Modified-Since") == 1);
+            QCOMPARE(headers.find("If-Modified-Since")->second, std::string("0"));
+        }
     }
 
     void lookupUsesTheLookupPage() {

@@ -18,6 +18,7 @@
 namespace {
 
 const QString AddressLine = QStringLiteral("您当前的IP地址是: ");
+const QString ListLoadedLine = QStringLiteral("成功获取服务器信息 3台");
 const QString RetryLine = QStringLiteral("未能获取您的IP地址,正在重新获取,请检查网络连接......");
 
 QString caption(const QObject* object) {
@@ -222,7 +223,7 @@ private slots:
         frmtunrell window(TestSite().config(), platform);
         QCOMPARE(window.windowTitle(), QString("MiravonVPN网络连接器"));
         QCOMPARE(window.size(), QSize(441, 534));
-        const auto* tabs = child<QTabWidget>(window, "SSTab1");
+        auto* tabs = child<QTabWidget>(window, "SSTab1");
         QCOMPARE(tabs->count(), 3);
         QCOMPARE(tabs->tabText(0), QString("关于软件"));
         QCOMPARE(tabs->tabText(1), QString("控制界面"));
@@ -234,7 +235,12 @@ private slots:
         QCOMPARE(password->echoMode(), QLineEdit::Password);
         password->setText("pw1");
         QCOMPARE(password->displayText(), QString("***"));
-        QVERIFY(!child<QLabel>(window, "Image1")->pixmap().isNull());
+        // The picture is read once its tab is shown.
+        auto* picture = child<QLabel>(window, "Image1");
+        QVERIFY(picture->pixmap().isNull());
+        window.show();
+        tabs->setCurrentIndex(0);
+        QCOMPARE(picture->pixmap().size(), QSize(120, 90));
         const int intervals[] = {1000, 5000, 1000, 1000, 1000};
         for (int i = 0; i < 5; ++i) {
             const auto* timer = window.findChild<QTimer*>(QStringLiteral("Timer%1").arg(i + 1));
@@ -287,6 +293,25 @@ private slots:
         const auto* bulletin = child<BulletinView>(window, "WebBrowser1");
         QVERIFY(bulletin->isSilent());
         QTRY_VERIFY(bulletin->toPlainText().contains("公告"));
+    }
+
+    // The lookup and the list are asked for while the version's answer is still on its way,
+    // and each is read once.
+    void asksForAllAtOnce() {
+        TestSite site;
+        site.server.route("/version/tunrell.txt",
+                          site.server.text("2.1", "text/plain; charset=utf-8", 200, 400));
+        FakePlatform platform;
+        frmtunrell window(site.config(), platform);
+        int early = -1;
+        QTimer::singleShot(250, [&] {
+            early = site.server.hits("/ip2city.asp") + site.server.hits("/vpn/list.txt");
+        });
+        window.Form_Load();
+        QCOMPARE(early, 2);
+        for (const char* path : {"/version/tunrell.txt", "/ip2city.asp", "/vpn/list.txt"})
+            QCOMPARE(site.server.hits(path), 1);
+        QCOMPARE(logLines(window).last(), ListLoadedLine);
     }
 
     void versionLine_data() {
@@ -354,8 +379,10 @@ private slots:
         QCOMPARE(lines.count(RetryLine), 1);
         QCOMPARE(linesStartingWith(lines, AddressLine), 1);
         QVERIFY(lines.indexOf(RetryLine) < lines.indexOf(AddressLine + "10.1.2.3"));
-        // The server list is loaded only once the address is known.
-        QCOMPARE(site.server.hits("/vpn/list.txt"), 1);
+        // The list asked for with the first look was read over 2 s before it was needed: it
+        // is read again once the address is known.
+        QCOMPARE(site.server.hits("/vpn/list.txt"), 2);
+        QVERIFY(lines.indexOf(AddressLine + "10.1.2.3") < lines.indexOf(ListLoadedLine));
     }
 
     // A lookup host that never answers: the window is shown after the first attempt, no

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QtGlobal>
+
+#include <memory>
+#include <vector>
 
 // How long a fetch with the given limit in seconds waits, in milliseconds: 0 means 30 s, and
 // a negative limit has passed before the wait begins.
@@ -30,3 +34,29 @@ QString HttpGetText(const QString& url, const QString& cookie, qint16 limitSecon
 // The body of a 2xx answer. An error page, or a portal's login page sent with its own status,
 // is no answer at all: the empty text.
 QString HttpGetSuccessText(const QString& url, const QString& cookie, qint16 limitSeconds);
+
+// GETs sent together instead of one after another, for a run of fetches whose addresses are
+// known before the first of them is needed (start-up's version, lookup and list). While an
+// object of this class lives, the first HttpFetchText of each address with the empty cookie
+// takes the answer of the GET sent when the object was made, waiting for it if it is still on
+// its way; an answer that came more than freshMs before is dropped, and the call sends a GET of
+// its own as always. Leftovers are dropped with the object. One such object at a time.
+class FetchesAhead {
+public:
+    struct Fetch {
+        QString url;
+        qint16 limitSeconds;
+    };
+    explicit FetchesAhead(const QList<Fetch>& fetches, int freshMs = 2000);
+    ~FetchesAhead();
+    FetchesAhead(const FetchesAhead&) = delete;
+    FetchesAhead& operator=(const FetchesAhead&) = delete;
+
+private:
+    struct Sent;
+    friend FetchedText HttpFetchText(const QString&, const QString&, qint16);
+    std::unique_ptr<Sent> take(const QString& url);
+
+    std::vector<std::unique_ptr<Sent>> sent_;
+    int freshMs_;
+};

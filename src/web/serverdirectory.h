@@ -21,6 +21,11 @@ struct ServerList {
 constexpr int MaxServers = 1000;
 constexpr qsizetype MaxServerLineChars = 1024;
 
+// The address of the server list on the maker's web host.
+inline QString serverListUrl(const QString& siteUrl) {
+    return siteUrl + QStringLiteral("/vpn/list.txt");
+}
+
 // Reads the server list. Lines end at a carriage return alone (a line feed stays in the next
 // name); each line is cut at its first ":"; the list ends at the first line without ":" or
 // longer than MaxServerLineChars, and after MaxServers servers. Nothing is trimmed.

@@ -12,8 +12,7 @@
 
 void frmtunrell::Command3_Click() {
     // An error or portal page is no list: it would give junk servers or end the program.
-    state_.ServerListText =
-        HttpGetSuccessText(config_.siteUrl + QStringLiteral("/vpn/list.txt"), QString(), 15);
+    state_.ServerListText = HttpGetSuccessText(serverListUrl(config_.siteUrl), QString(), 15);
     if (ending_) return;
     const ServerList list = parseServerList(state_.ServerListText);
     if (!list.reached) {

@@ -7,7 +7,9 @@
 #include "platform/bulletinview.h"
 #include "platform/platform.h"
 #include "platform/trayicon.h"
+#include "web/httpgettext.h"
 #include "web/publicaddress.h"
+#include "web/serverdirectory.h"
 #include "web/updatecheck.h"
 
 #include <QAction>
@@ -22,7 +24,10 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <optional>
+
 void frmtunrell::Form_Load() {
+    std::optional<FetchesAhead> ahead;
     // A failure in the first steps skips the rest of them; the public address and the
     // server list are still fetched.
     try {
@@ -44,6 +49,11 @@ void frmtunrell::Form_Load() {
         // While the first answer is on its way, the system makes the window, still hidden:
         // the slowest part of showing it, done during a wait instead of after the last one.
         QTimer::singleShot(0, this, [this] { winId(); });
+        // The lookup and the list are asked for with the version: all three answers come
+        // during that wait, not one after another once the window is made.
+        ahead.emplace(QList<FetchesAhead::Fetch>{
+            {lookupPageUrl(config_.lookupUrl), config_.lookupLimitSeconds},
+            {serverListUrl(config_.siteUrl), 15}});
         waitingFor(QStringLiteral("正在检查软件版本,请稍候......"));
         CheckForUpdate(config_.siteUrl,
                        runningVersionText(config_.versionMajor, config_.versionMinor), platform_,
