@@ -32,7 +32,7 @@ bool statusNotifierRun() {
 
 // Whether a notification area is there, as the window would find it.
 bool trayAvailable() {
-    return TrayIcon(QIcon(), QString()).available();
+    return TrayIcon(QString(), QString()).available();
 }
 
 // How long, in milliseconds, until the condition holds, looked at every 5 ms while events are

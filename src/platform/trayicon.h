@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QIcon>
 #include <QObject>
 #include <QRect>
+#include <QString>
 
 #include <memory>
 
@@ -18,8 +18,9 @@
 class TrayIcon : public QObject {
     Q_OBJECT
 public:
-    // The title names the program where the notification area lists its icons.
-    TrayIcon(const QIcon& icon, const QString& title, QObject* parent = nullptr);
+    // The icon is read from iconFile, an image file or resource; the title names the program
+    // where the notification area lists its icons.
+    TrayIcon(const QString& iconFile, const QString& title, QObject* parent = nullptr);
     ~TrayIcon() override;
 
     // Whether a notification area is there now to show the icon.

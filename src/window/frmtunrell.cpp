@@ -3,6 +3,7 @@
 #include "connection/dialcommands.h"
 #include "platform/bulletinview.h"
 #include "platform/platform.h"
+#include "platform/programicon.h"
 #include "platform/trayicon.h"
 #include "platform/windowframe.h"
 #include "servernamedelegate.h"
@@ -63,7 +64,7 @@ frmtunrell::frmtunrell(const AppConfig& config, Platform& platform, QWidget* par
     // Only the confirmed exit ends the program: hidden in the tray, the window is not the last
     // one open when a question box closes.
     QGuiApplication::setQuitOnLastWindowClosed(false);
-    setWindowIcon(QIcon(QStringLiteral(":/miravon/icon.png")));
+    setProgramIcon(*this);
     buildControls();
     buildMenus();
     // Until the window manager says what frame it draws, the inside takes the whole size.
@@ -71,7 +72,7 @@ frmtunrell::frmtunrell(const AppConfig& config, Platform& platform, QWidget* par
     frame_ = new WindowFrame(this);
     connect(frame_, &WindowFrame::changed, this, &frmtunrell::fitIntoFrame);
     // Panels that list the tray's items list it by the window's title.
-    tray_ = new TrayIcon(windowIcon(), VpnEntryName, this);
+    tray_ = new TrayIcon(programIconFile(), VpnEntryName, this);
     connect(tray_, &TrayIcon::restoreRequested, this, &frmtunrell::restoreFromTray);
     connect(tray_, &TrayIcon::hostGone, this, &frmtunrell::trayHostGone);
     // KWin, still taking on a window just shown, let it stay up when it was minimised at once
@@ -135,8 +136,8 @@ void frmtunrell::buildControls() {
         lblmsg1[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
         aboutLines->addWidget(lblmsg1[i]);
     }
+    // The picture is read when its tab is first shown (see eventFilter).
     Image1 = named<QLabel>("Image1");
-    Image1->setPixmap(QPixmap(QStringLiteral(":/miravon/about.jpg")));
     Image1->setCursor(Qt::PointingHandCursor);
     lblbbs = named<QLabel>("lblbbs", QStringLiteral("软件讨论社区"));
     lblfeedback = named<QLabel>("lblfeedback", QStringLiteral("意见建议留言板"));

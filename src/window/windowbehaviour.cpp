@@ -10,7 +10,9 @@
 
 #include <QEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QMouseEvent>
+#include <QPixmap>
 #include <QTimer>
 #include <QWindow>
 
@@ -97,6 +99,13 @@ void frmtunrell::lblfeedback_Click() {
 }
 
 bool frmtunrell::eventFilter(QObject* watched, QEvent* event) {
+    // The about tab is not the one shown at start-up: its picture is not read before it is
+    // needed.
+    if (watched == Image1 && event->type() == QEvent::Show && Image1->pixmap().isNull()) {
+        Image1->setPixmap(QPixmap(QStringLiteral(":/miravon/about.jpg")));
+        // The tab takes its final layout at once, before anything on it is drawn or pointed at.
+        Image1->parentWidget()->layout()->activate();
+    }
     if (watched == windowHandle() && event->type() == QEvent::Expose && minimiseOnceShown_ &&
         windowHandle()->isExposed()) {
         minimiseOnceShown_ = false;

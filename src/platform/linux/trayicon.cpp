@@ -29,8 +29,8 @@ struct TrayIcon::Parts {
     Host host = Host::None;
     QString toolTip;
 
-    Parts(TrayIcon* owner, const QIcon& icon, const QString& title)
-        : owner(owner), icon(icon), item(icon, QStringLiteral("miravon-vpn"), title) {}
+    Parts(TrayIcon* owner, const QString& iconFile, const QString& title)
+        : owner(owner), icon(iconFile), item(icon, QStringLiteral("miravon-vpn"), title) {}
 
     // The trays are watched from the first minimise on (a second X connection and the bus's
     // signals): at start-up nothing asks yet.
@@ -56,8 +56,8 @@ private:
     std::unique_ptr<TrayHosts> watched;
 };
 
-TrayIcon::TrayIcon(const QIcon& icon, const QString& title, QObject* parent)
-    : QObject(parent), d_(new Parts(this, icon, title)) {
+TrayIcon::TrayIcon(const QString& iconFile, const QString& title, QObject* parent)
+    : QObject(parent), d_(new Parts(this, iconFile, title)) {
     connect(&d_->item, &StatusNotifierItem::activated, this, &TrayIcon::restoreRequested);
 }
 

@@ -4,14 +4,15 @@
 
 #include <QSystemTrayIcon>
 
-// Qt's icon is made at the first minimise: nothing of it is needed before.
+// Qt's icon, and the image it shows, are made at the first minimise: nothing of them is needed
+// before.
 struct TrayIcon::Parts {
-    QIcon image;
+    QString imageFile;
     std::unique_ptr<QSystemTrayIcon> icon;
 };
 
-TrayIcon::TrayIcon(const QIcon& icon, const QString&, QObject* parent)
-    : QObject(parent), d_(new Parts{icon, nullptr}) {}
+TrayIcon::TrayIcon(const QString& iconFile, const QString&, QObject* parent)
+    : QObject(parent), d_(new Parts{iconFile, nullptr}) {}
 
 TrayIcon::~TrayIcon() = default;
 
@@ -21,7 +22,7 @@ bool TrayIcon::available() const {
 
 void TrayIcon::add(const QString& toolTip) {
     if (!d_->icon) {
-        d_->icon = std::make_unique<QSystemTrayIcon>(d_->image);
+        d_->icon = std::make_unique<QSystemTrayIcon>(QIcon(d_->imageFile));
         connect(d_->icon.get(), &QSystemTrayIcon::activated, this,
                 [this](QSystemTrayIcon::ActivationReason why) {
                     if (why == QSystemTrayIcon::DoubleClick) emit restoreRequested();
@@ -52,5 +53,5 @@ void TrayIcon::setToolTip(const QString& toolTip) {
 }
 
 void TrayIcon::notify(const QString& title, const QString& text) {
-    if (d_->icon) d_->icon->showMessage(title, text, d_->image);
+    if (d_->icon) d_->icon->showMessage(title, text, d_->icon->icon());
 }
