@@ -75,11 +75,13 @@ mkdir -p "$WINEPREFIX"
 wineserver -p # one server for the whole run: each program then starts in a fraction of a second
 wine wineboot --init >/dev/null 2>&1
 drive=$WINEPREFIX/drive_c
-# Wine's own fonts, and the Chinese faces Windows has, answered by WenQuanYi; Qt's log on
-# standard error (Wine passes no QT_ variable on).
+# Wine's own fonts, and the Chinese faces a Chinese Windows has, made of WenQuanYi. As
+# replacements, not substitutes: they are then listed as fonts of their own, as on Windows, and
+# the system's dialog font is one of them (with substitutes Qt matched no font of that name
+# and drew Latin text in Courier). Qt's log on standard error (Wine passes no QT_ variable on).
 cp /usr/share/wine/fonts/* "$drive/windows/Fonts/"
 for face in SimSun NSimSun "Microsoft YaHei" 宋体 新宋体 微软雅黑; do
-    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' \
         /v "$face" /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
 done
 wine reg add 'HKCU\Environment' /v QT_FORCE_STDERR_LOGGING /t REG_SZ /d 1 /f >/dev/null 2>&1
