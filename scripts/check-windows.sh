@@ -275,7 +275,8 @@ within 100 ended
 
 # The start-up beside its floor: from the start to the window on the screen, the connector
 # (its site answering at once, the start page already set) and a bare Qt window of the same
-# Qt, both from the installed folder, alternated; the medians of eleven starts each. The screen
+# Qt, both from the installed folder, alternated; the medians of 21 starts each (the host's
+# noise moves a median of eleven by a tenth from one run to the next). The screen
 # is looked at every 20 ms (xdotool's own --sync looks every 500 ms).
 cp build-windows/bench/bare-window.exe "$program_dir/"
 startup_ms() { # startup_ms PROGRAM.exe: prints the milliseconds to its shown window
@@ -290,9 +291,9 @@ startup_ms() { # startup_ms PROGRAM.exe: prints the milliseconds to its shown wi
     within 100 off_screen "$title"
     echo "$ms"
 }
-median() { tr ' ' '\n' | sort -n | sed -n 6p; }
+median() { tr ' ' '\n' | sort -n | sed -n 11p; }
 connector_runs=() bare_runs=()
-for _ in $(seq 11); do
+for _ in $(seq 21); do
     bare_runs+=("$(startup_ms bare-window.exe)")
     connector_runs+=("$(startup_ms miravon-vpn.exe)")
 done
