@@ -128,11 +128,13 @@ status=$?
     pass "a password with quotes, backslash, blank, hash and Chinese, on standard input" ||
     fail "a password with quotes, backslash, blank, hash and Chinese, on standard input" "status $status, $(tail -n 2 "$out/tricky.err" | tr '\n' ' ')"
 
-# --- Hang-up.
+# --- Hang-up. pppd ends in 1 to 1.5 s (LCP's terminate, then pptp clears the call), the helper
+# starts around it; 2 to 3 s in all, 3.1 s once while the machine built Qt beside the guests. A
+# pppd that does not end is killed after 5 s: the 4 s bound still tells that apart.
 pid=$(linkpid)
 rasdial-run hangup "$entry" /d
-[ "$status" = 0 ] && awk -v t="$took" 'BEGIN { exit !(t <= 3) }' &&
-    pass "hang-up: exit 0 within 3 s" "${took} s" || fail "hang-up: exit 0 within 3 s" "status $status, ${took} s"
+[ "$status" = 0 ] && awk -v t="$took" 'BEGIN { exit !(t <= 4) }' &&
+    pass "hang-up: exit 0 within 4 s" "${took} s" || fail "hang-up: exit 0 within 4 s" "status $status, ${took} s"
 check "hang-up: pppd ended by itself (its own exit, no SIGKILL)" \
     bash -c "grep -q 'pppd\[$pid\]: Exit.' /tmp/syslog && ! grep -qi kill '$out/hangup.err'"
 check "hang-up: pppd and pptp gone on both sides, no ppp interface, no pid file" \

@@ -486,8 +486,10 @@ suite() {
     dial "$label-list" >/dev/null
     check "$label: rasdial lists the link" bash -c \
         "grep -qx 'Connected to' '$out/$label-list.out' && grep -qxF '$entry' '$out/$label-list.out'"
+    # pppd's own ending takes 1 to 1.5 s and the helper starts around it: 2 to 3 s in all, 3.1 s
+    # once on a loaded machine. A pppd that does not end is killed after 5 s.
     dial "$label-hangup" "$entry" /d
-    outcome "$label: hang-up: exit 0 within 3 s" "$label-hangup" 0 3
+    outcome "$label: hang-up: exit 0 within 4 s" "$label-hangup" 0 4
     [ -n "$nm" ] && check "$label: hang-up: the profile is gone" waitfor 3 noprofile
     down_checks "$label: hang-up"
     dial "$label-hangup2" "$entry" /d
