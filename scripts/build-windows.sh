@@ -31,7 +31,8 @@ cp "$out/miravon-vpn.exe" "$stage/"
 x86_64-w64-mingw32-strip "$stage/miravon-vpn.exe"
 for library in Core Gui Widgets Network; do cp "$qt/bin/Qt6$library.dll" "$stage/"; done
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/plugins/platforms/"
-cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/plugins/styles/"
+# (qwindowsvistastyle up to Qt 6.6, qmodernwindowsstyle from Qt 6.7 on)
+cp "$qt"/plugins/styles/*.dll "$stage/plugins/styles/"
 cp "$qt/plugins/imageformats/qjpeg.dll" "$stage/plugins/imageformats/"
 cp /usr/share/qt6/translations/qtbase_zh_CN.qm "$stage/translations/"
 for runtime in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do

@@ -4,12 +4,20 @@
 # README's two commands (bash scripts/test.sh, then bash scripts/run.sh --connected) and
 # bash scripts/check-deb.sh, which builds the package there and tries it on a fresh Debian 13
 # root. Logs and screenshots land in build/debian13/.
+# With --windows, instead: bash scripts/check-windows.sh inside, which builds Qt for Windows
+# from Debian 13's own qt6-base source, the connector and its installer with Debian 13's
+# mingw-w64, and runs the Windows checks under Debian 13's Wine. Not part of CI: Qt for Windows
+# takes another half hour there the first time.
 #   MIRAVON_DEBIAN13_CACHE   where the clean root is kept (/var/cache/miravon-debian13)
+#   MIRAVON_DEBIAN13_WINDOWS_QT_CACHE   Debian 13's Qt for Windows, kept between runs
+#                            (/var/cache/miravon-debian13-windows-qt)
 # Needs root (mmdebstrap, chroot, mounts) and a Debian mirror. Shares this machine's network
 # (apt inside reaches the mirror; the tests' servers listen on this machine's 127.0.0.1).
 source "$(dirname "$0")/common.sh"
 [ "$(id -u)" -eq 0 ] || { echo "needs root (mmdebstrap, chroot, mounts)"; exit 1; }
 ensure_packages mmdebstrap
+windows=false
+[ "${1:-}" = --windows ] && windows=true
 started=$SECONDS
 release=trixie
 # A newcomer's machine: Debian's smallest system, and the tools that fetched the checkout.
@@ -113,6 +121,17 @@ keep() { # copies what a step saved in the root's build/ out to build/debian13/
     done
     return 0
 }
+
+if $windows; then
+    qt_cache=${MIRAVON_DEBIAN13_WINDOWS_QT_CACHE:-/var/cache/miravon-debian13-windows-qt}
+    mkdir -p "$qt_cache" "$root/var/cache/miravon-windows-qt"
+    mount --bind "$qt_cache" "$root/var/cache/miravon-windows-qt" &&
+        mounted+=("$root/var/cache/miravon-windows-qt")
+    status=0
+    inside windows bash scripts/check-windows.sh || status=$?
+    cp -r "$root$checkout/build-windows/check" "$out/windows" 2>/dev/null || true
+    exit "$status"
+fi
 
 inside test bash scripts/test.sh
 inside run bash scripts/run.sh --connected
