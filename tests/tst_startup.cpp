@@ -379,9 +379,8 @@ private slots:
         QCOMPARE(lines.count(RetryLine), 1);
         QCOMPARE(linesStartingWith(lines, AddressLine), 1);
         QVERIFY(lines.indexOf(RetryLine) < lines.indexOf(AddressLine + "10.1.2.3"));
-        // The list asked for with the first look was read over 2 s before it was needed: it
-        // is read again once the address is known.
-        QCOMPARE(site.server.hits("/vpn/list.txt"), 2);
+        // The list is loaded only once the address is known (whether the answer asked for
+        // with the first look is still fresh enough then is tst_httpgettext's matter).
         QVERIFY(lines.indexOf(AddressLine + "10.1.2.3") < lines.indexOf(ListLoadedLine));
     }
 
