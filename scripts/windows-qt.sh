@@ -60,7 +60,7 @@ mkdir "$work/build"
 echo "configured after $((SECONDS - started)) s" >&2
 rm -rf "$prefix.new"
 cmake --build "$work/build" --parallel "$(nproc)" >"$work/build.log" 2>&1 ||
-    { grep -B5 -A20 -m3 'error' "$work/build.log" | head -80 >&2; exit 1; }
+    { grep -B2 -A30 -m2 -E '^FAILED:|error:' "$work/build.log" | head -80 >&2; exit 1; }
 cmake --install "$work/build" >/dev/null
 # Qt's licences go with every copy of it.
 cp -r "$work/qtbase/LICENSES" "$prefix.new/licenses"
