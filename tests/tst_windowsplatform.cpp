@@ -46,6 +46,13 @@ private slots:
             << QByteArray("\xb5\xe7" "a\x81 z\xff\r\n") << QStringLiteral("电a\uFFFD z\uFFFD\r\n");
         QTest::newRow("cut short at the end") << QByteArray("a\xb5") << QStringLiteral("a\uFFFD");
         QTest::newRow("empty") << QByteArray() << QString();
+        // GB18030's four-byte characters, where the system knows that code page; plain GBK
+        // reads their bytes as letters and bytes that start nothing.
+        const bool gb18030 = IsValidCodePage(54936);
+        QTest::newRow("four bytes, beyond the basic plane")
+            << QByteArray("\x81\x30\x81\x30" "a\x90\x30\x81\x30")
+            << (gb18030 ? QStringLiteral("\u0080a\U00010000")
+                        : QStringLiteral("\uFFFD0\uFFFD0a\uFFFD0\uFFFD0"));
     }
     void chinesePages() {
         QFETCH(QByteArray, bytes);
