@@ -46,7 +46,10 @@ cp packaging/copyright "$stage/licenses/MiravonVPN.txt"
 for license in LGPL-3.0-only GPL-3.0-only GPL-2.0-only; do
     cp "$qt/licenses/$license.txt" "$stage/licenses/Qt-$license.txt"
 done
-cp /usr/share/doc/libqt6core6/copyright "$stage/licenses/Qt-copyright.txt"
+# Debian's copyright file of Qt, from the package of the host's Qt Core (libqt6core6 on Debian 12,
+# libqt6core6t64 on 13).
+qt_core_package=$(dpkg -S "$(readlink -f /usr/lib/x86_64-linux-gnu/libQt6Core.so.6)" | cut -d: -f1)
+cp "/usr/share/doc/$qt_core_package/copyright" "$stage/licenses/Qt-copyright.txt"
 cp /usr/share/doc/gcc-mingw-w64-base/copyright "$stage/licenses/GCC-runtime-copyright.txt"
 cp /usr/share/doc/mingw-w64-common/copyright "$stage/licenses/mingw-w64-copyright.txt"
 

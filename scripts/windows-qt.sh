@@ -29,6 +29,17 @@ configure_options=(
     -no-feature-sspi -no-feature-dnslookup -no-feature-localserver
     -qt-zlib -qt-libpng -qt-libjpeg -qt-pcre -qt-harfbuzz -qt-freetype -qt-doubleconversion
 )
+# Qt 6.8 needs more of itself: its Windows fonts do not compile without DirectWrite, nor its
+# DirectWrite without Direct2D (its platform plugin, which needs Direct2D 1.1, stays out; the font
+# database is still GDI's without DirectWrite 3), and its Windows 11 style draws shadows with
+# a graphics effect, which comes with the graphics view.
+if dpkg --compare-versions "$version" ge 6.5; then
+    kept=()
+    for option in "${configure_options[@]}"; do
+        case $option in -no-feature-direct2d | -no-feature-graphicsview) ;; *) kept+=("$option") ;; esac
+    done
+    configure_options=("${kept[@]}" -no-feature-direct2d1_1)
+fi
 compiler=$(x86_64-w64-mingw32-g++-posix --version | head -1)
 key=$( (echo "$version"; echo "$compiler"; printf '%s\n' "${configure_options[@]}"
         cat "$toolchain") | sha256sum | cut -c1-16)

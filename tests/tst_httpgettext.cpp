@@ -64,6 +64,9 @@ struct RequestRecorder {
                 heads << *head;
                 socket->write(answers.isEmpty() ? QByteArray() : answers.takeFirst());
                 socket->disconnectFromHost();
+                // One answer per connection: a request that came on it before it closed (a
+                // redirect sent on the kept-alive connection) is sent again on a new one.
+                QObject::disconnect(socket, &QTcpSocket::readyRead, socket, nullptr);
             });
         });
     }
