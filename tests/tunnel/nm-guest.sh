@@ -780,8 +780,10 @@ helper_suite() {
     check "$label: uplink: another program's ppp link ($uplink) carries the default route" test -n "$uplink"
     dial "$label-uplink" "$entry" miravon "$password"
     outcome "$label: uplink: a rasdial link on top" "$label-uplink" 0 20
-    check "$label: uplink: IPv6 blocked while the rasdial link is up" \
-        has <(ip -6 route show type unreachable) '^unreachable ::/1 '
+    # pppd starts its ip-up hook, which sets the block, after it has detached: a moment after
+    # the dial has returned.
+    check "$label: uplink: IPv6 blocked while the rasdial link is up (within 2 s)" waitfor 2 \
+        bash -c "ip -6 route show type unreachable | grep -q '^unreachable ::/1 '"
     dial "$label-uplink-hangup" "$entry" /d
     waitfor 10 bash -c "[ \$(ip -o link show type ppp | wc -l) = 1 ]"
     check "$label: uplink: the uplink's default route is back" has <(ip route show default) "dev $uplink"
