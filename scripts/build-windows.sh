@@ -22,18 +22,17 @@ cmake --build "$out" --parallel "$(nproc)"
 echo "built after $((SECONDS - started)) s"
 
 # What the installer puts beside the program: Qt's libraries and the plugins it loads (the
-# Windows platform, the native style, the JPEG reader for the about panel's picture), Qt's
-# Chinese texts, mingw's runtime, and the licences of all of it.
+# Windows platform, the native style; no image plugin: Windows reads the about panel's
+# picture), Qt's Chinese texts, mingw's runtime, and the licences of all of it.
 stage=$out/stage
 rm -rf "$stage"
-mkdir -p "$stage"/{plugins/platforms,plugins/styles,plugins/imageformats,translations,licenses}
+mkdir -p "$stage"/{plugins/platforms,plugins/styles,translations,licenses}
 cp "$out/miravon-vpn.exe" "$stage/"
 x86_64-w64-mingw32-strip "$stage/miravon-vpn.exe"
 for library in Core Gui Widgets Network; do cp "$qt/bin/Qt6$library.dll" "$stage/"; done
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/plugins/platforms/"
 # (qwindowsvistastyle up to Qt 6.6, qmodernwindowsstyle from Qt 6.7 on)
 cp "$qt"/plugins/styles/*.dll "$stage/plugins/styles/"
-cp "$qt/plugins/imageformats/qjpeg.dll" "$stage/plugins/imageformats/"
 cp /usr/share/qt6/translations/qtbase_zh_CN.qm "$stage/translations/"
 for runtime in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
     cp "$(x86_64-w64-mingw32-g++-posix -print-file-name="$runtime")" "$stage/"

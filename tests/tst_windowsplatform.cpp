@@ -1,22 +1,27 @@
-// The Windows platform against the real Windows services: code pages, the registry, programs
-// started with a show state, the user32 window sweep, the end of the session and the pipe of
-// the one connector per user. Runs on Qt's Windows platform (real top-level windows).
+// The Windows platform against the real Windows services: code pages, pictures, the registry,
+// programs started with a show state, the user32 window sweep, the end of the session and the
+// pipe of the one connector per user. Runs on Qt's Windows platform (real top-level windows).
 #include "platform/ansi.h"
 #include "platform/endsignals.h"
 #include "platform/instancename.h"
 #include "platform/platform.h"
+#include "platform/programicon.h"
 #include "platform/registry.h"
 #include "platform/singleinstance.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QRegularExpression>
+#include <QResource>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 
 #include <windows.h>
+
+#include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -57,6 +62,45 @@ private slots:
     void chinesePages() {
         QFETCH(QByteArray, bytes);
         QTEST(decodeChinese(bytes), "text");
+    }
+
+    // Pictures read by Windows' imaging component; the colours are those libjpeg and libpng
+    // read, within what two JPEG decoders may differ by at the edge of a letter.
+    void pictures_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QList<QPoint>>("points");
+        QTest::addColumn<QList<QRgb>>("colours");
+        const QByteArray about = QResource(aboutPictureFile()).uncompressedData();
+        QTest::newRow("the about picture, JPEG")
+            << about << QSize(120, 90) << QList<QPoint>{{0, 0}, {22, 32}, {119, 89}}
+            << QList<QRgb>{qRgb(30, 134, 229), qRgb(240, 255, 255), qRgb(12, 71, 161)};
+        QTest::newRow("the program's icon, PNG with transparency")
+            << QResource(programIconFile()).uncompressedData() << QSize(64, 64)
+            << QList<QPoint>{{0, 0}, {32, 32}}
+            << QList<QRgb>{qRgba(0, 0, 0, 0), qRgb(21, 101, 192)};
+        QTest::newRow("cut short in its header") << about.left(20) << QSize(0, 0) << QList<QPoint>{}
+                                                 << QList<QRgb>{};
+        QTest::newRow("no picture") << QByteArray("GIF8 is not enough") << QSize(0, 0)
+                                    << QList<QPoint>{} << QList<QRgb>{};
+        QTest::newRow("empty") << QByteArray() << QSize(0, 0) << QList<QPoint>{} << QList<QRgb>{};
+    }
+    void pictures() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QList<QPoint>, points);
+        QFETCH(QList<QRgb>, colours);
+        const QImage image = decodePicture(bytes);
+        QTEST(image.size(), "size");
+        for (qsizetype i = 0; i < points.size(); ++i) {
+            const QRgb seen = image.pixel(points[i]), read = colours[i];
+            const int off = std::max({std::abs(qRed(seen) - qRed(read)),
+                                      std::abs(qGreen(seen) - qGreen(read)),
+                                      std::abs(qBlue(seen) - qBlue(read)),
+                                      std::abs(qAlpha(seen) - qAlpha(read))});
+            QVERIFY2(off <= 16, qPrintable(QStringLiteral("at %1,%2: %3 instead of %4")
+                                              .arg(points[i].x()).arg(points[i].y())
+                                              .arg(seen, 8, 16).arg(read, 8, 16)));
+        }
     }
 
     // The records' texts in the system's code page: on a Chinese system the device name is its

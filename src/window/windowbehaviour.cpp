@@ -5,6 +5,7 @@
 #include "connection/dialcommands.h"
 #include "placement.h"
 #include "platform/platform.h"
+#include "platform/programicon.h"
 #include "platform/trayicon.h"
 #include "platform/windowframe.h"
 
@@ -13,6 +14,7 @@
 #include <QLayout>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QResource>
 #include <QTimer>
 #include <QWindow>
 
@@ -102,7 +104,8 @@ bool frmtunrell::eventFilter(QObject* watched, QEvent* event) {
     // The about tab is not the one shown at start-up: its picture is not read before it is
     // needed.
     if (watched == Image1 && event->type() == QEvent::Show && Image1->pixmap().isNull()) {
-        Image1->setPixmap(QPixmap(QStringLiteral(":/miravon/about.jpg")));
+        Image1->setPixmap(
+            QPixmap::fromImage(decodePicture(QResource(aboutPictureFile()).uncompressedData())));
         // The tab takes its final layout at once, before anything on it is drawn or pointed at.
         Image1->parentWidget()->layout()->activate();
     }
