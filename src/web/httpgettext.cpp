@@ -87,8 +87,11 @@ std::unique_ptr<FetchesAhead::Sent> FetchesAhead::take(const QString& url) {
 
 FetchedText HttpFetchText(const QString& url, const QString& cookie, qint16 limitSeconds) {
     if (fetchesAhead && cookie.isEmpty())
-        if (const std::unique_ptr<FetchesAhead::Sent> sent = fetchesAhead->take(url))
-            return textOf(answerOf(sent->get, sent->answer));
+        if (std::unique_ptr<FetchesAhead::Sent> sent = fetchesAhead->take(url)) {
+            const FetchedText text = textOf(answerOf(sent->get, sent->answer));
+            if (fetchesAhead) fetchesAhead->spent_.push_back(std::move(sent));
+            return text;
+        }
     // An answer that arrives just as the limit is reached still counts: the wait ends at the
     // first moment after it.
     BoundedGet get(textRequest(url, cookie), fetchLimitMs(limitSeconds) + 1);

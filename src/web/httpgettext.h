@@ -36,12 +36,13 @@ QString HttpGetText(const QString& url, const QString& cookie, qint16 limitSecon
 QString HttpGetSuccessText(const QString& url, const QString& cookie, qint16 limitSeconds);
 
 // GETs sent together instead of one after another, for a run of fetches whose addresses are
-// known before the first of them is needed (start-up's lookup and list, sent while it waits
-// for the version). While an object of this class lives, the first HttpFetchText of each
-// address with the empty cookie takes the answer of the GET sent when the object was made,
-// waiting for it if it is still on its way; an answer that came more than freshMs before is
-// dropped, and the call sends a GET of its own as always. Leftovers are dropped with the
-// object. One such object at a time.
+// known before the first of them is needed (start-up's version, lookup and list). While an object
+// of this class lives, the first HttpFetchText of each address with the empty cookie takes the
+// answer of the GET sent when the object was made, waiting for it if it is still on its way; an
+// answer that came more than freshMs before is dropped, and the call sends a GET of its own as
+// always. Leftovers are dropped with the object, and so are the GETs whose answers were taken: the
+// network thread of each ends with it, and the wait for that (2 ms under Wine) comes when the
+// object goes, not during the run. One such object at a time.
 class FetchesAhead {
 public:
     struct Fetch {
@@ -59,5 +60,6 @@ private:
     std::unique_ptr<Sent> take(const QString& url);
 
     std::vector<std::unique_ptr<Sent>> sent_;
+    std::vector<std::unique_ptr<Sent>> spent_;
     int freshMs_;
 };

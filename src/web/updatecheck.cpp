@@ -15,7 +15,7 @@ QString runningVersionText(int major, int minor) {
 UpdateOutcome CheckForUpdate(const QString& siteUrl, const QString& runningVersion,
                              Platform& platform, const std::function<void(const QString&)>& log) {
     const QString published =
-        HttpGetSuccessText(siteUrl + QStringLiteral("/version/tunrell.txt"), QString(), 15);
+        HttpGetSuccessText(versionFileUrl(siteUrl), QString(), VersionLimitSeconds);
     const UpdateOutcome outcome = compareVersions(published, runningVersion);
     switch (outcome) {
     case UpdateOutcome::Current:

@@ -8,6 +8,7 @@
 #include "platform/windowframe.h"
 #include "servernamedelegate.h"
 #include "starpasswordstyle.h"
+#include "web/httpgettext.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -38,14 +39,6 @@ template <typename Widget, typename... Args> Widget* named(const char* name, Arg
 
 QGroupBox* frame(const char* name, const QString& caption) {
     return named<QGroupBox>(name, caption);
-}
-
-// Out of sight is out of reach: neither Tab nor a click gets to a control beyond the edge.
-void keepOutOfReach(QWidget* widget) {
-    widget->setAttribute(Qt::WA_TransparentForMouseEvents);
-    widget->setFocusPolicy(Qt::NoFocus);
-    for (QWidget* part : widget->findChildren<QWidget*>())
-        part->setFocusPolicy(Qt::NoFocus);
 }
 
 QTimer* timer(const char* name, int interval, QObject* parent) {
@@ -250,9 +243,11 @@ void frmtunrell::buildControls() {
     Serverlst->setGeometry(HiddenLeft, 40, 120, 80);
     Frame6 = named<QGroupBox>("Frame6", QStringLiteral("Frame6"), central);
     Frame6->setGeometry(HiddenLeft, 128, 120, 60);
+    // Out of sight is out of reach: hidden too, neither Tab, a click nor a screen reader gets to
+    // them, and showing the window does not lay them out.
     for (QWidget* hidden : {static_cast<QWidget*>(Command3), static_cast<QWidget*>(Serverlst),
                             static_cast<QWidget*>(Frame6)})
-        keepOutOfReach(hidden);
+        hidden->hide();
     Timer1 = timer("Timer1", 1000, Frame6);
     Timer2 = timer("Timer2", 5000, Frame6);
     Timer3 = timer("Timer3", 1000, Frame6);

@@ -7,7 +7,10 @@
 #include <QMainWindow>
 #include <QSize>
 
+#include <memory>
+
 class BulletinView;
+class FetchesAhead;
 class Platform;
 class QAction;
 class QComboBox;
@@ -122,6 +125,8 @@ private:
     bool ending_ = false;      // the exit was confirmed: nothing more happens
     QTimer* startupNotice_ = nullptr;
     QString waitingFor_; // what start-up waits for on the network now
+    // Start-up's GETs, kept until the window has been shown (see Form_Load).
+    std::unique_ptr<FetchesAhead> fetchesAhead_;
     TrayIcon* tray_ = nullptr;
     QTimer* trayTip_ = nullptr; // keeps the icon's tooltip up to date
     bool toldNoBrowser_ = false;

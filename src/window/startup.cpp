@@ -21,13 +21,15 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTimer>
 
-#include <optional>
-
 void frmtunrell::Form_Load() {
-    std::optional<FetchesAhead> ahead;
+    // Start-up's GETs go once the window has been shown, whichever way start-up ends: each
+    // ends a network thread, and the wait for that is no part of the way to the window.
+    const auto endFetches =
+        qScopeGuard([this] { QTimer::singleShot(0, this, [this] { fetchesAhead_.reset(); }); });
     // A failure in the first steps skips the rest of them; the public address and the
     // server list are still fetched.
     try {
@@ -49,9 +51,10 @@ void frmtunrell::Form_Load() {
         // While the first answer is on its way, the system makes the window, still hidden:
         // the slowest part of showing it, done during a wait instead of after the last one.
         QTimer::singleShot(0, this, [this] { winId(); });
-        // The lookup and the list are asked for with the version: all three answers come
+        // The version, the lookup and the list are asked for at once: all three answers come
         // during that wait, not one after another once the window is made.
-        ahead.emplace(QList<FetchesAhead::Fetch>{
+        fetchesAhead_ = std::make_unique<FetchesAhead>(QList<FetchesAhead::Fetch>{
+            {versionFileUrl(config_.siteUrl), VersionLimitSeconds},
             {lookupPageUrl(config_.lookupUrl), config_.lookupLimitSeconds},
             {serverListUrl(config_.siteUrl), 15}});
         waitingFor(QStringLiteral("正在检查软件版本,请稍候......"));
