@@ -333,6 +333,23 @@ private slots:
         }
     }
 
+    // Of objects that live at the same time the newest serves, also once the older has gone.
+    void fetchesAheadOverlapping() {
+        TestServer server;
+        auto count = std::make_shared<std::atomic<int>>(0);
+        server.route("/page", [=](const httplib::Request&, httplib::Response& response) {
+            response.set_content(std::to_string(++*count), "text/plain");
+        });
+        const QList<FetchesAhead::Fetch> page{{server.url("/page"), 5}};
+        auto older = std::make_unique<FetchesAhead>(page);
+        QTRY_COMPARE(server.hits("/page"), 1);
+        const FetchesAhead newer(page);
+        QTRY_COMPARE(server.hits("/page"), 2);
+        older.reset();
+        QCOMPARE(HttpGetText(server.url("/page"), QString(), 5), QString("2"));
+        QCOMPARE(server.hits("/page"), 2);
+    }
+
     void lookupUsesTheLookupPage() {
         TestServer server;
         server.route("/ip2city.asp", server.text("您的IP是:[61.2.3.4]", "text/html"));

@@ -64,14 +64,13 @@ struct FetchesAhead::Sent {
 };
 
 FetchesAhead::FetchesAhead(const QList<Fetch>& fetches, int freshMs) : freshMs_(freshMs) {
-    Q_ASSERT(!fetchesAhead);
     for (const Fetch& fetch : fetches)
         sent_.push_back(std::make_unique<Sent>(fetch));
     fetchesAhead = this;
 }
 
 FetchesAhead::~FetchesAhead() {
-    fetchesAhead = nullptr;
+    if (fetchesAhead == this) fetchesAhead = nullptr;
 }
 
 std::unique_ptr<FetchesAhead::Sent> FetchesAhead::take(const QString& url) {

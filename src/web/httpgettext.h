@@ -42,7 +42,7 @@ QString HttpGetSuccessText(const QString& url, const QString& cookie, qint16 lim
 // answer that came more than freshMs before is dropped, and the call sends a GET of its own as
 // always. Leftovers are dropped with the object, and so are the GETs whose answers were taken: the
 // network thread of each ends with it, and the wait for that (2 ms under Wine) comes when the
-// object goes, not during the run. One such object at a time.
+// object goes, not during the run. Of objects that live at the same time, the newest serves.
 class FetchesAhead {
 public:
     struct Fetch {

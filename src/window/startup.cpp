@@ -26,10 +26,10 @@
 #include <QTimer>
 
 void frmtunrell::Form_Load() {
-    // Start-up's GETs go once the window has been shown, whichever way start-up ends: each
-    // ends a network thread, and the wait for that is no part of the way to the window.
+    // Start-up's GETs go a second after it, whichever way it ends: each ends a network thread,
+    // and the wait for that (2 ms under Wine) comes once the window has been shown and drawn.
     const auto endFetches =
-        qScopeGuard([this] { QTimer::singleShot(0, this, [this] { fetchesAhead_.reset(); }); });
+        qScopeGuard([this] { QTimer::singleShot(1000, this, [this] { fetchesAhead_.reset(); }); });
     // A failure in the first steps skips the rest of them; the public address and the
     // server list are still fetched.
     try {
