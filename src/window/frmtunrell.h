@@ -125,7 +125,7 @@ private:
     bool ending_ = false;      // the exit was confirmed: nothing more happens
     QTimer* startupNotice_ = nullptr;
     QString waitingFor_; // what start-up waits for on the network now
-    // Start-up's GETs, kept until the window has been shown (see Form_Load).
+    // Start-up's GETs, kept until a second after start-up (see Form_Load).
     std::unique_ptr<FetchesAhead> fetchesAhead_;
     TrayIcon* tray_ = nullptr;
     QTimer* trayTip_ = nullptr; // keeps the icon's tooltip up to date
